@@ -1,0 +1,38 @@
+// Collects the body of one HTTP response from libcurl's callbacks.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "text/Bytes.h"
+
+namespace qinvara {
+
+class ResponseBody {
+  public:
+    explicit ResponseBody(CURL* handle) : handle_(handle) {}
+
+    // Installs the header and write callbacks on the handle.
+    void Attach();
+
+    // What arrived so far; the caller may take it.
+    Bytes& Received() { return bytes_; }
+
+  private:
+    static std::size_t OnHeader(char* line, std::size_t size, std::size_t count, void* self);
+    static std::size_t OnBody(char* piece, std::size_t size, std::size_t count, void* self);
+
+    void NoteHeader(std::string_view line);
+    bool Keep(const char* piece, std::size_t length);
+
+    CURL* handle_;
+    bool firstPieceSeen_ = false;
+    // The announced length of the body, when the response gives a usable one.
+    std::optional<std::size_t> contentLength_;
+    Bytes bytes_;
+};
+
+}  // namespace qinvara
