@@ -45,9 +45,9 @@ FormLayer::~FormLayer() { platform_.SetListener(nullptr); }
 
 // ---- finding instances ------------------------------------------------------
 
-FormLayer::WindowInstance* FormLayer::Find(const Form& form) const {
+FormLayer::WindowInstance* FormLayer::Find(std::string_view name) const {
     for (const auto& w : windows_) {
-        if (w->form == &form) return w.get();
+        if (w->form->window.name == name) return w.get();
     }
     return nullptr;
 }
@@ -66,10 +66,10 @@ FormLayer::WindowInstance* FormLayer::FindByNative(NativeWindow window) const {
     return nullptr;
 }
 
-FormLayer::WindowInstance& FormLayer::Require(const Form& form) const {
-    WindowInstance* w = Find(form);
+FormLayer::WindowInstance& FormLayer::Require(std::string_view name) const {
+    WindowInstance* w = Find(name);
     if (w == nullptr) {
-        const_cast<FormLayer*>(this)->FailFatally("The window \"" + form.window.name +
+        const_cast<FormLayer*>(this)->FailFatally("The window \"" + std::string(name) +
                                                   "\" is used while it is not loaded.");
     }
     return *w;
@@ -89,7 +89,7 @@ FormLayer::ControlInstance* FormLayer::FindControl(NativeControl control,
     return nullptr;
 }
 
-bool FormLayer::IsLoaded(const Form& form) const { return Find(form) != nullptr; }
+bool FormLayer::IsLoaded(std::string_view window) const { return Find(window) != nullptr; }
 
 // ---- loading ----------------------------------------------------------------
 
@@ -192,10 +192,10 @@ void FormLayer::ReenableSaved(WindowInstance& modal) {
 
 // ---- showing and hiding ------------------------------------------------------
 
-bool FormLayer::IsVisible(const Form& form) const { return Require(form).visible; }
+bool FormLayer::IsVisible(std::string_view window) const { return Require(window).visible; }
 
-void FormLayer::SetVisible(const Form& form, bool visible) {
-    WindowInstance& w = Require(form);
+void FormLayer::SetVisible(std::string_view window, bool visible) {
+    WindowInstance& w = Require(window);
     if (visible) {
         Show(w);
     } else {
@@ -204,16 +204,16 @@ void FormLayer::SetVisible(const Form& form, bool visible) {
     }
 }
 
-bool FormLayer::IsEnabled(const Form& form) const {
-    return platform_.IsWindowEnabled(Require(form).native);
+bool FormLayer::IsEnabled(std::string_view window) const {
+    return platform_.IsWindowEnabled(Require(window).native);
 }
 
-void FormLayer::Minimize(const Form& form) { platform_.MinimizeWindow(Require(form).native); }
+void FormLayer::Minimize(std::string_view window) { platform_.MinimizeWindow(Require(window).native); }
 
 // ---- unloading and ending -------------------------------------------------------
 
-void FormLayer::UnloadWindow(const Form& form) {
-    WindowInstance* w = Find(form);
+void FormLayer::UnloadWindow(std::string_view window) {
+    WindowInstance* w = Find(window);
     if (w == nullptr) return;
     w->pendingUnload = true;
     std::uint64_t id = w->id;
@@ -447,10 +447,16 @@ void FormLayer::OpenUrl(const Text& address) { platform_.OpenUrl(ToUtf8(address)
 
 // ---- controls ------------------------------------------------------------------------------
 
-ControlRef FormLayer::Control(const Form& form, std::string_view name) {
-    WindowInstance& w = Require(form);
-    ControlInstance* c = w.Named(name);
-    if (c == nullptr) FailFatally("The window \"" + form.window.name + "\" has no control \"" + std::string(name) + "\".");
+ControlRef FormLayer::Control(const Form& form, std::string_view control) {
+    return Control(form.window.name, control);
+}
+
+ControlRef FormLayer::Control(std::string_view window, std::string_view control) {
+    WindowInstance& w = Require(window);
+    ControlInstance* c = w.Named(control);
+    if (c == nullptr) {
+        FailFatally("The window \"" + std::string(window) + "\" has no control \"" + std::string(control) + "\".");
+    }
     return ControlRef(*this, w.id, c->native);
 }
 

@@ -33,7 +33,7 @@ public:
     // Modal loads wait in a nested loop until the window is gone.
     bool LoadWindow(const Form& form, bool modal);
     // Destroys the window once the current event has returned.
-    void UnloadWindow(const Form& form);
+    void UnloadWindow(const Form& form) { UnloadWindow(form.window.name); }
     // Runs the exit routine and ends the process with `code`.
     [[noreturn]] void EndProgram(int code);
     // Runs the main loop while a window exists, then the exit routine; 0.
@@ -41,12 +41,22 @@ public:
     // A start-up failure: the message, then exit status 255, no exit routine.
     [[noreturn]] void FailFatally(const std::string& utf8Message);
 
-    bool IsLoaded(const Form& form) const;
-    bool IsVisible(const Form& form) const;
-    void SetVisible(const Form& form, bool visible);
-    bool IsEnabled(const Form& form) const;
-    void Minimize(const Form& form);
-    ControlRef Control(const Form& form, std::string_view name);
+    // Windows are also reached by their name ("MainWindow"), so that
+    // handlers need not know where another window's form is kept.
+    bool IsLoaded(std::string_view window) const;
+    bool IsVisible(std::string_view window) const;
+    void SetVisible(std::string_view window, bool visible);
+    bool IsEnabled(std::string_view window) const;
+    void Minimize(std::string_view window);
+    void UnloadWindow(std::string_view window);
+    ControlRef Control(std::string_view window, std::string_view control);
+
+    bool IsLoaded(const Form& form) const { return IsLoaded(form.window.name); }
+    bool IsVisible(const Form& form) const { return IsVisible(form.window.name); }
+    void SetVisible(const Form& form, bool visible) { SetVisible(form.window.name, visible); }
+    bool IsEnabled(const Form& form) const { return IsEnabled(form.window.name); }
+    void Minimize(const Form& form) { Minimize(form.window.name); }
+    ControlRef Control(const Form& form, std::string_view control);
 
     // Task-modal: every window of the program is disabled while it is up.
     void ShowMessage(const Text& text, const Text& caption);
@@ -72,10 +82,11 @@ private:
     void Activated(NativeWindow window) override;
     void Deactivated(NativeWindow window, NativeControl focused) override;
 
-    WindowInstance* Find(const Form& form) const;
+    WindowInstance* Find(const Form& form) const { return Find(form.window.name); }
+    WindowInstance* Find(std::string_view name) const;
     WindowInstance* FindById(std::uint64_t id) const;
     WindowInstance* FindByNative(NativeWindow window) const;
-    WindowInstance& Require(const Form& form) const;
+    WindowInstance& Require(std::string_view name) const;
     ControlInstance* FindControl(NativeControl control, WindowInstance** owner = nullptr) const;
 
     std::uint64_t Create(const Form& form, bool modal, bool owned);

@@ -1,0 +1,4 @@
+#include "app/StartSequence.h"
+
+// The command line is not read.
+int main() { return qinvara::RunProgram(); }
