@@ -39,6 +39,7 @@ int RunProgram() {
         return kFatalStatus;
     }
     forms::FormLayer layer(*platform);
+    if (!platform->LoadPictures(error)) layer.FailFatally("The main window cannot be created: " + error);
     GlobalInitialisation();
     layer.SetExitRoutine(&ExitRoutine);
     if (!layer.LoadStartupWindow(MainWindowForm())) {

@@ -403,7 +403,9 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
     if (w == nullptr) return KeyRoute::ToControl;
     ControlInstance* focused = FindControl(key.focused);
     // A browser view gets its keys first; what it leaves is its own affair.
-    if (focused != nullptr && focused->spec->kind() == ControlKind::WebView) return KeyRoute::ToControl;
+    if (focused != nullptr && focused->spec->kind() == ControlKind::WebView && !key.leftByBrowser) {
+        return KeyRoute::ToControl;
+    }
 
     if (key.virtualKey == vk::Escape && key.modifiers == 0 && w->form->window.escCloses) {
         CloseRequested(native);

@@ -35,6 +35,8 @@ struct KeyInput {
     int virtualKey = 0;
     int modifiers = 0;
     NativeControl focused = 0;
+    // A focused browser view was offered the key first and left it.
+    bool leftByBrowser = false;
 };
 
 enum class KeyRoute {

@@ -83,7 +83,6 @@ std::unique_ptr<GtkPlatform> GtkPlatform::Open(std::string& error) {
         return nullptr;
     }
     std::unique_ptr<GtkPlatform> platform(new GtkPlatform());
-    if (!platform->pictures_.Load(error)) return nullptr;
     platform->owner_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gint interval = 400, distance = 5;
     g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &interval, "gtk-double-click-distance",
@@ -250,6 +249,13 @@ gboolean GtkPlatform::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer
     if (key.virtualKey == 0) key.virtualKey = VirtualKeyFromKeysym(event->keyval);
     key.modifiers = ModifierBits(event->state);
     key.focused = w->platform->ControlOfWidget(gtk_window_get_focus(GTK_WINDOW(widget)));
+    Control* focused = w->platform->ControlOf(key.focused);
+    if (focused != nullptr && focused->spec.kind() == ControlKind::WebView) {
+        GtkPlatform& p = *w->platform;
+        key.leftByBrowser = event->time == p.keyAtBrowserTime_ && event->hardware_keycode == p.keyAtBrowserCode_;
+        p.keyAtBrowserTime_ = key.leftByBrowser ? 0 : event->time;
+        p.keyAtBrowserCode_ = key.leftByBrowser ? 0 : event->hardware_keycode;
+    }
     return w->platform->listener_->KeyDown(w->id, key) == KeyRoute::Consumed ? TRUE : FALSE;
 }
 

@@ -18,9 +18,10 @@ namespace qinvara::forms {
 
 class GtkPlatform final : public Platform {
 public:
-    // Connects to the display and decodes the artwork. Null when either
-    // fails; `error` then says why.
+    // Connects to the display; null with `error` saying why when it cannot.
     static std::unique_ptr<GtkPlatform> Open(std::string& error);
+    // Decodes the artwork; false with `error` saying which picture and why.
+    bool LoadPictures(std::string& error) { return pictures_.Load(error); }
     ~GtkPlatform() override;
 
     void SetListener(PlatformListener* listener) override { listener_ = listener; }
@@ -93,6 +94,10 @@ private:
     std::uint32_t nextId_ = 1;
     LoopId nextLoop_ = 1;
     std::unique_ptr<DoubleClickDetector> doubleClicks_;
+    // The last key handed to a browser view; the engine hands back what it
+    // does not take as the very same event.
+    guint32 keyAtBrowserTime_ = 0;
+    guint16 keyAtBrowserCode_ = 0;
 };
 
 }  // namespace qinvara::forms

@@ -215,9 +215,9 @@ bool HeadlessPlatform::Step() {
     return true;
 }
 
-void HeadlessPlatform::PressKey(NativeWindow window, int virtualKey, int modifiers) {
+void HeadlessPlatform::PressKey(NativeWindow window, int virtualKey, int modifiers, bool leftByBrowser) {
     NativeControl focused = (focus != 0 && controls.at(focus).window == window) ? focus : 0;
-    KeyRoute route = listener_->KeyDown(window, {virtualKey, modifiers, focused});
+    KeyRoute route = listener_->KeyDown(window, {virtualKey, modifiers, focused, leftByBrowser});
     log.push_back(std::string("key ") + std::to_string(virtualKey) +
                   (route == KeyRoute::Consumed ? " consumed" : " to control"));
 }

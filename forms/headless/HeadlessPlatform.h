@@ -95,7 +95,8 @@ public:
     // Called while a message box is up (its nested loop).
     std::function<void()> whileMessageShown;
 
-    void PressKey(NativeWindow window, int virtualKey, int modifiers = 0);
+    // `leftByBrowser`: a focused browser view had the key first and left it.
+    void PressKey(NativeWindow window, int virtualKey, int modifiers = 0, bool leftByBrowser = false);
     void Close(NativeWindow window) { listener_->CloseRequested(window); }
     void ActivateFromTaskbar(NativeWindow window);
     // A full left click on an image button: enter, press, release over it.

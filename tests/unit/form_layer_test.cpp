@@ -436,6 +436,15 @@ TEST_F(FormLayerTest, KeysForAFocusedBrowserViewGoToTheViewFirst) {
     EXPECT_EQ(platform.log.back(), "key 27 to control");
 }
 
+TEST_F(FormLayerTest, KeysABrowserViewLeavesAreHandledLikeAnyOther) {
+    layer.LoadStartupWindow(kMain);
+    NativeControl view = Ctl(Main(), "View");
+    platform.FocusControl(view);
+    platform.PressKey(Main(), vk::Escape, 0, true);
+    EXPECT_EQ(platform.log.back(), "key 27 consumed");
+    EXPECT_FALSE(layer.IsLoaded(kMain)) << "Esc the page did not take closes the window";
+}
+
 TEST_F(FormLayerTest, TabAndShiftTabMoveAmongVisibleTabStops) {
     layer.LoadStartupWindow(kMain);
     ASSERT_EQ(platform.focus, Ctl(Main(), "Field"));
