@@ -653,7 +653,11 @@ void GtkPlatform::ShowMessage(const std::string& utf8Text, const std::string& ut
 }
 
 void GtkPlatform::OpenUrl(const std::string& utf8Address) {
-    g_app_info_launch_default_for_uri_async(utf8Address.c_str(), nullptr, nullptr, nullptr, nullptr);
+    // Returns once the browser has been started, not when it is done: the
+    // reminder ends the program right after, and an address still waiting
+    // in an asynchronous look-up would be lost with it.
+    GError* error = nullptr;
+    if (!g_app_info_launch_default_for_uri(utf8Address.c_str(), nullptr, &error)) g_clear_error(&error);
 }
 
 void GtkPlatform::ShowFatalError(const std::string& utf8Message) {
