@@ -59,29 +59,32 @@ def pattern(count):
     return PATTERN_BLOCK * whole + PATTERN_BLOCK[:rest]
 
 
-def openssl(*args, cwd):
-    subprocess.run(["openssl", *args], cwd=cwd, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def openssl(*commands, cwd):
+    """Runs openssl once per argument list, all at the same time."""
+    running = [subprocess.Popen(["openssl", *args], cwd=cwd, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL) for args in commands]
+    for process in running:
+        if process.wait() != 0:
+            raise RuntimeError("openssl failed: %r" % (process.args,))
 
 
 def make_certificates(workdir):
-    key = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-    openssl("req", "-x509", *key, "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-            "-subj", "/CN=Local Test CA",
-            "-addext", "basicConstraints=critical,CA:TRUE",
-            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=workdir)
-    for name, alt in (("good", "IP:127.0.0.1,DNS:localhost"),
-                      ("wrong_name", "DNS:wrong-name.test")):
-        openssl("req", *key, "-keyout", name + ".key", "-out", name + ".csr",
-                "-subj", "/CN=" + alt.split(",")[0].split(":")[1], cwd=workdir)
-        with open(os.path.join(workdir, name + ".ext"), "w") as ext:
-            ext.write("subjectAltName=" + alt + "\nbasicConstraints=CA:FALSE\n")
-        openssl("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                "-CAcreateserial", "-out", name + ".pem", "-days", "2",
-                "-extfile", name + ".ext", cwd=workdir)
-    openssl("req", "-x509", *key, "-keyout", "untrusted.key", "-out", "untrusted.pem",
-            "-days", "2", "-subj", "/CN=127.0.0.1",
-            "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", cwd=workdir)
+    key = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2"]
+
+    def certificate(name, subject, alt, *issuer):
+        return ["req", "-x509", *key, "-keyout", name + ".key", "-out", name + ".pem",
+                "-subj", "/CN=" + subject, "-addext", "subjectAltName=" + alt,
+                "-addext", "basicConstraints=CA:FALSE", *issuer]
+
+    openssl(["req", "-x509", *key, "-keyout", "ca.key", "-out", "ca.pem",
+             "-subj", "/CN=Local Test CA",
+             "-addext", "basicConstraints=critical,CA:TRUE",
+             "-addext", "keyUsage=critical,keyCertSign,cRLSign"], cwd=workdir)
+    from_ca = ["-CA", "ca.pem", "-CAkey", "ca.key"]
+    openssl(certificate("good", "127.0.0.1", "IP:127.0.0.1,DNS:localhost", *from_ca),
+            certificate("wrong_name", "wrong-name.test", "DNS:wrong-name.test", *from_ca),
+            certificate("untrusted", "127.0.0.1", "IP:127.0.0.1,DNS:localhost"),
+            cwd=workdir)
     # The system's trusted certificates plus the test CA: what a test lays
     # over the system bundle in a private mount namespace.
     with open(os.path.join(workdir, "bundle.pem"), "wb") as bundle:
