@@ -1,5 +1,6 @@
 #include "tests/unit/isolated_fetch.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -57,7 +58,7 @@ ChildFetch FetchInChild(const std::string& address, const Isolation& isolation) 
     envp.push_back(nullptr);
 
     int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) throw std::runtime_error("no pipe");
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
     pid_t child = fork();
     if (child < 0) throw std::runtime_error("no fork");
     if (child == 0) {

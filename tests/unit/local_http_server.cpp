@@ -1,5 +1,6 @@
 #include "tests/unit/local_http_server.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -71,7 +72,8 @@ void LocalHttpServer::Start() {
 
     int toServer[2];
     int fromServer[2];
-    if (pipe(toServer) != 0 || pipe(fromServer) != 0) throw std::runtime_error("no pipe");
+    if (pipe2(toServer, O_CLOEXEC) != 0 || pipe2(fromServer, O_CLOEXEC) != 0)
+        throw std::runtime_error("no pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toServer[0], STDIN_FILENO);
