@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "about/About.h"
 #include "hosts.h"
 #include "text/CodePage.h"
@@ -13,7 +15,9 @@ constexpr const char* kAboutWindow = "AboutWindow";
 constexpr const char* kStatementText = "";
 
 std::string IntroText() {
-    return "    随着谷歌搜索遭受中国大陆封锁，大量网民无法直接访问谷歌，为解决这一问题，Venmoor研发此工具："
+    return "    "
+           "随着谷歌搜索遭受中国大陆封锁，大量网民无法直接访问谷歌，为解决这一问题，Venmoor研发此工"
+           "具："
            "Qinvara，它可以让你无缝、轻松使用谷歌搜索引擎。\r\n" +
            std::string(38, ' ') + "2014年11月10日";
 }
@@ -35,10 +39,11 @@ Reply AboutWindowWillBeDestroyed(forms::FormLayer& layer, const forms::EventArgs
     return Reply::Nothing;
 }
 
-forms::ControlSpec Label(const char* name, const char* formName, int left, int top, int width, int height,
-                         const char* text, forms::Rgb colour, forms::Font font = {}) {
-    return {name, formName, left, top, width, height, true, false,
-            forms::LabelProps{text, colour, font, forms::Align::Left}};
+forms::ControlSpec Label(const char* name, const char* formName, int left, int top, int width,
+                         int height, const char* text, forms::Rgb colour, forms::Font font = {}) {
+    return {name, formName, left,
+            top,  width,    height,
+            true, false,    forms::LabelProps{text, colour, std::move(font), forms::Align::Left}};
 }
 
 forms::Form MakeAboutWindow() {
@@ -67,10 +72,12 @@ forms::Form MakeAboutWindow() {
     form.controls = {
         Label("SiteLinkLabel", "透明标签4", 88, 171, 56, 16, "软件官网", {0, 0, 255}),
         Label("StatementLabel", "透明标签3", 16, 168, 64, 24, "软件声明", {128, 0, 0}),
-        {"IntroBox", "超级编辑框1", 16, 88, 328, 72, true, true, forms::RichTextProps{IntroText(), songti}},
+        {"IntroBox", "超级编辑框1", 16, 88, 328, 72, true, true,
+         forms::RichTextProps{IntroText(), songti}},
         Label("VersionLabel", "透明标签2", 89, 56, 63, 16, "版本：1.0", {0, 0, 0}),
         Label("ProductNameLabel", "透明标签1", 56, 24, 160, 24, "Qinvara", {0, 0, 0}, nameFont),
-        {"AboutIconBox", "图片框1", 288, 24, 32, 32, true, false, forms::PictureProps{Artwork::BlueG32}},
+        {"AboutIconBox", "图片框1", 288, 24, 32, 32, true, false,
+         forms::PictureProps{Artwork::BlueG32}},
     };
     form.bindings = {
         {"StatementLabel", forms::Event::LeftMousePressed, &StatementLabelPressed},

@@ -12,11 +12,14 @@ namespace {
 using forms::Event;
 using forms::ImageButtonProps;
 
-std::string CounterPageUrl() { return std::string("http://") + UpdateHost + "/id/qvnr.html?1.0bata1"; }
+std::string CounterPageUrl() {
+    return std::string("http://") + UpdateHost + "/id/qvnr.html?1.0bata1";
+}
 
-forms::ControlSpec ImageButton(const char* name, int left, int top, int width, int height, Artwork normal,
-                               Artwork hover, Artwork pressed) {
-    return {name, "", left, top, width, height, true, false, ImageButtonProps{normal, hover, pressed}};
+forms::ControlSpec ImageButton(const char* name, int left, int top, int width, int height,
+                               Artwork normal, Artwork hover, Artwork pressed) {
+    return {
+        name, "", left, top, width, height, true, false, ImageButtonProps{normal, hover, pressed}};
 }
 
 forms::Form MakeMainWindow() {
@@ -44,21 +47,26 @@ forms::Form MakeMainWindow() {
 
     // Form order: each control lies above every control after it.
     form.controls = {
-        {"StatsView", "", 184, 8, 16, 16, false, false, forms::WebViewProps{CounterPageUrl(), false}},
+        {"StatsView", "", 184, 8, 16, 16, false, false,
+         forms::WebViewProps{CounterPageUrl(), false}},
         {"AboutLabel", "", 872, 8, 24, 16, true, false,
          forms::LabelProps{"关于", forms::Rgb{255, 255, 255}, {}, forms::Align::Left}},
         {"HomeWatchTimer", "", 208, 8, 16, 16, false, false, forms::TimerProps{0}},
-        ImageButton("BackButton", 757, 2, 29, 26, Artwork::BackNormal, Artwork::BackHover, Artwork::BackPressed),
+        ImageButton("BackButton", 757, 2, 29, 26, Artwork::BackNormal, Artwork::BackHover,
+                    Artwork::BackPressed),
         ImageButton("ForwardButton", 796, 2, 29, 26, Artwork::ForwardNormal, Artwork::ForwardHover,
                     Artwork::ForwardPressed),
-        ImageButton("HomeButton", 714, 2, 29, 26, Artwork::HomeNormal, Artwork::HomeHover, Artwork::HomePressed),
+        ImageButton("HomeButton", 714, 2, 29, 26, Artwork::HomeNormal, Artwork::HomeHover,
+                    Artwork::HomePressed),
         {"ResultView", "", 128, 168, 48, 48, false, true, forms::WebViewProps{"", true}},
-        ImageButton("MinimizeButton", 951, 2, 20, 20, Artwork::MinimizeNormal, Artwork::MinimizeHover,
-                    Artwork::MinimizePressed),
-        ImageButton("CloseButton", 975, 5, 20, 20, Artwork::CloseNormal, Artwork::CloseHover, Artwork::ClosePressed),
+        ImageButton("MinimizeButton", 951, 2, 20, 20, Artwork::MinimizeNormal,
+                    Artwork::MinimizeHover, Artwork::MinimizePressed),
+        ImageButton("CloseButton", 975, 5, 20, 20, Artwork::CloseNormal, Artwork::CloseHover,
+                    Artwork::ClosePressed),
         ImageButton("SearchButton", 670, 259, 70, 30, Artwork::SearchNormal, Artwork::SearchHover,
                     Artwork::SearchPressed),
-        {"SearchBox", "", 366, 260, 288, 30, true, true, forms::EditProps{"", searchFont, false, 32}},
+        {"SearchBox", "", 366, 260, 288, 30, true, true,
+         forms::EditProps{"", searchFont, false, 32}},
     };
 
     form.bindings = {

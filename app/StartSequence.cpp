@@ -39,7 +39,8 @@ int RunProgram() {
         return kFatalStatus;
     }
     forms::FormLayer layer(*platform);
-    if (!platform->LoadPictures(error)) layer.FailFatally("The main window cannot be created: " + error);
+    if (!platform->LoadPictures(error))
+        layer.FailFatally("The main window cannot be created: " + error);
     GlobalInitialisation();
     layer.SetExitRoutine(&ExitRoutine);
     if (!layer.LoadStartupWindow(MainWindowForm())) {

@@ -10,7 +10,7 @@
 namespace qinvara::forms {
 
 class DoubleClickDetector {
-public:
+  public:
     DoubleClickDetector(std::uint32_t maxIntervalMs, int maxDistance)
         : maxIntervalMs_(maxIntervalMs), maxDistance_(maxDistance) {}
 
@@ -27,7 +27,7 @@ public:
         return second;
     }
 
-private:
+  private:
     std::uint32_t maxIntervalMs_;
     int maxDistance_;
     bool havePrevious_ = false;

@@ -144,12 +144,13 @@ std::uint64_t FormLayer::Create(const Form& form, bool modal, bool owned) {
     w->controls.reserve(form.controls.size());
     for (const ControlSpec& spec : form.controls) {
         NativeControl c = platform_.CreateControl(native, spec);
-        ControlInstance instance{&spec, c, spec.visible, spec.left, spec.top,
-                                 spec.width, spec.height, 0, {}};
+        ControlInstance instance{
+            &spec, c, spec.visible, spec.left, spec.top, spec.width, spec.height, 0, {}};
         w->controls.push_back(instance);
     }
     for (const ControlInstance& c : w->controls) {
-        if (c.visible && c.spec->kind() != ControlKind::Timer) platform_.SetControlVisible(c.native, true);
+        if (c.visible && c.spec->kind() != ControlKind::Timer)
+            platform_.SetControlVisible(c.native, true);
     }
     if (form.window.startCentred) {
         ScreenSize screen = platform_.PrimaryScreen();
@@ -162,7 +163,8 @@ std::uint64_t FormLayer::Create(const Form& form, bool modal, bool owned) {
     for (const ControlSpec& spec : form.controls) {
         if (spec.kind() == ControlKind::Timer) {
             int period = std::get<TimerProps>(spec.props).period;
-            if (period != 0) ControlRef(*this, id, FindById(id)->Named(spec.name)->native).SetPeriod(period);
+            if (period != 0)
+                ControlRef(*this, id, FindById(id)->Named(spec.name)->native).SetPeriod(period);
         }
     }
     return id;
@@ -208,7 +210,9 @@ bool FormLayer::IsEnabled(std::string_view window) const {
     return platform_.IsWindowEnabled(Require(window).native);
 }
 
-void FormLayer::Minimize(std::string_view window) { platform_.MinimizeWindow(Require(window).native); }
+void FormLayer::Minimize(std::string_view window) {
+    platform_.MinimizeWindow(Require(window).native);
+}
 
 // ---- unloading and ending -------------------------------------------------------
 
@@ -293,8 +297,8 @@ Reply FormLayer::Raise(std::uint64_t windowId, std::string_view control, Event e
     return Reply::Nothing;
 }
 
-bool FormLayer::LeftPressed(NativeWindow native, NativeControl control, int x, int y,
-                            int modifiers, bool doubleClick) {
+bool FormLayer::LeftPressed(NativeWindow native, NativeControl control, int x, int y, int modifiers,
+                            bool doubleClick) {
     WindowInstance* w = FindByNative(native);
     if (w == nullptr) return true;
     if (control == 0) {
@@ -457,7 +461,8 @@ ControlRef FormLayer::Control(std::string_view window, std::string_view control)
     WindowInstance& w = Require(window);
     ControlInstance* c = w.Named(control);
     if (c == nullptr) {
-        FailFatally("The window \"" + std::string(window) + "\" has no control \"" + std::string(control) + "\".");
+        FailFatally("The window \"" + std::string(window) + "\" has no control \"" +
+                    std::string(control) + "\".");
     }
     return ControlRef(*this, w.id, c->native);
 }
@@ -472,13 +477,16 @@ FormLayer::ControlInstance& ControlRef::Get() const {
 }
 
 Text ControlRef::GetText() const { return FromUtf8(layer_->platform_.ControlText(Get().native)); }
-void ControlRef::SetText(const Text& text) { layer_->platform_.SetControlText(Get().native, ToUtf8(text)); }
+void ControlRef::SetText(const Text& text) {
+    layer_->platform_.SetControlText(Get().native, ToUtf8(text));
+}
 
 bool ControlRef::IsVisible() const { return Get().visible; }
 void ControlRef::SetVisible(bool visible) {
     auto& c = Get();
     c.visible = visible;
-    if (c.spec->kind() != ControlKind::Timer) layer_->platform_.SetControlVisible(c.native, visible);
+    if (c.spec->kind() != ControlKind::Timer)
+        layer_->platform_.SetControlVisible(c.native, visible);
 }
 
 int ControlRef::Left() const { return Get().left; }
@@ -506,8 +514,12 @@ void ControlRef::SetHeight(int height) {
     layer_->platform_.ResizeControl(c.native, c.width, c.height);
 }
 
-void ControlRef::SetAddress(const Text& address) { layer_->platform_.LoadAddress(Get().native, ToUtf8(address)); }
-Text ControlRef::Address() const { return FromUtf8(layer_->platform_.CurrentAddress(Get().native)); }
+void ControlRef::SetAddress(const Text& address) {
+    layer_->platform_.LoadAddress(Get().native, ToUtf8(address));
+}
+Text ControlRef::Address() const {
+    return FromUtf8(layer_->platform_.CurrentAddress(Get().native));
+}
 void ControlRef::GoBack() { layer_->platform_.GoBack(Get().native); }
 void ControlRef::GoForward() { layer_->platform_.GoForward(Get().native); }
 

@@ -19,7 +19,7 @@ namespace qinvara::forms {
 class ControlRef;
 
 class FormLayer final : private PlatformListener {
-public:
+  public:
     explicit FormLayer(Platform& platform);
     ~FormLayer() override;
     FormLayer(const FormLayer&) = delete;
@@ -62,7 +62,7 @@ public:
     void ShowMessage(const Text& text, const Text& caption);
     void OpenUrl(const Text& address);
 
-private:
+  private:
     friend class ControlRef;
     struct ControlInstance;
     struct WindowInstance;
@@ -112,7 +112,7 @@ private:
 // A control of a loaded window, by name. Reading or writing a control of a
 // window that is not loaded is a fatal error of the layer.
 class ControlRef {
-public:
+  public:
     Text GetText() const;
     void SetText(const Text& text);
     bool IsVisible() const;
@@ -134,7 +134,7 @@ public:
     int Period() const;
     void SetPeriod(int period);
 
-private:
+  private:
     friend class FormLayer;
     ControlRef(FormLayer& layer, std::uint64_t window, NativeControl control)
         : layer_(&layer), window_(window), control_(control) {}

@@ -94,7 +94,9 @@ enum class ControlKind {
 };
 
 // The kind follows from the props.
-inline ControlKind KindOf(const ControlProps& props) { return static_cast<ControlKind>(props.index()); }
+inline ControlKind KindOf(const ControlProps& props) {
+    return static_cast<ControlKind>(props.index());
+}
 
 struct ControlSpec {
     std::string name;      // the name the program uses, e.g. "SearchBox"

@@ -10,7 +10,7 @@ namespace qinvara::forms {
 enum class ButtonPicture { Normal, Hover, Pressed };
 
 class ImageButtonState {
-public:
+  public:
     ButtonPicture Picture() const {
         if (over_ && held_ && showPressed_) return ButtonPicture::Pressed;
         return over_ ? ButtonPicture::Hover : ButtonPicture::Normal;
@@ -44,7 +44,7 @@ public:
         return false;
     }
 
-private:
+  private:
     bool over_ = false;
     bool held_ = false;
     bool showPressed_ = false;

@@ -78,8 +78,10 @@ int VirtualKeyFromKeysym(unsigned keysym) {
     if (keysym >= 'a' && keysym <= 'z') return static_cast<int>(keysym - 'a' + 'A');
     if (keysym >= 'A' && keysym <= 'Z') return static_cast<int>(keysym);
     if (keysym >= '0' && keysym <= '9') return static_cast<int>(keysym);
-    if (keysym >= 0xffb0 && keysym <= 0xffb9) return static_cast<int>(0x60 + keysym - 0xffb0);  // KP_0..9
-    if (keysym >= 0xffbe && keysym <= 0xffd5) return static_cast<int>(0x70 + keysym - 0xffbe);  // F1..F24
+    if (keysym >= 0xffb0 && keysym <= 0xffb9)
+        return static_cast<int>(0x60 + keysym - 0xffb0);  // KP_0..9
+    if (keysym >= 0xffbe && keysym <= 0xffd5)
+        return static_cast<int>(0x70 + keysym - 0xffbe);  // F1..F24
     for (const auto& [sym, key] : kKeysymToVirtualKey) {
         if (sym == keysym) return key;
     }

@@ -47,7 +47,7 @@ enum class KeyRoute {
 // What the layer hears from the platform. Every call comes on the GUI thread
 // from the event loop.
 class PlatformListener {
-public:
+  public:
     virtual ~PlatformListener() = default;
     // The close box, the window manager, or the desktop ended the window.
     virtual void CloseRequested(NativeWindow window) = 0;
@@ -65,7 +65,7 @@ public:
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual void SetListener(PlatformListener* listener) = 0;

@@ -10,9 +10,15 @@ namespace {
 
 constexpr const char* kMainWindow = "MainWindow";
 
-forms::ControlRef SearchBox(forms::FormLayer& layer) { return layer.Control(kMainWindow, "SearchBox"); }
-forms::ControlRef ResultView(forms::FormLayer& layer) { return layer.Control(kMainWindow, "ResultView"); }
-forms::ControlRef HomeWatchTimer(forms::FormLayer& layer) { return layer.Control(kMainWindow, "HomeWatchTimer"); }
+forms::ControlRef SearchBox(forms::FormLayer& layer) {
+    return layer.Control(kMainWindow, "SearchBox");
+}
+forms::ControlRef ResultView(forms::FormLayer& layer) {
+    return layer.Control(kMainWindow, "ResultView");
+}
+forms::ControlRef HomeWatchTimer(forms::FormLayer& layer) {
+    return layer.Control(kMainWindow, "HomeWatchTimer");
+}
 
 }  // namespace
 

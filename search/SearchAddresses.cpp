@@ -5,8 +5,8 @@
 namespace qinvara {
 
 Text SearchUrl(const Text& query) {
-    return Text("https://") + Text(MirrorHost) + Text("/webhp?hl=zh-CN#hl=zh-CN&q=") + query + Text("=?") +
-           Text(SiteHost);
+    return Text("https://") + Text(MirrorHost) + Text("/webhp?hl=zh-CN#hl=zh-CN&q=") + query +
+           Text("=?") + Text(SiteHost);
 }
 
 const std::array<Text, 5>& HomePageAddresses() {

@@ -10,7 +10,7 @@
 namespace qinvara {
 
 class Bytes {
-public:
+  public:
     Bytes() = default;
 
     const char* data() const { return data_.get(); }
@@ -43,7 +43,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Free {
         void operator()(char* p) const { std::free(p); }
     };

@@ -9,10 +9,12 @@ namespace qinvara {
 namespace {
 
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+        if (cd_ == reinterpret_cast<iconv_t>(
+                       -1)) {  // NOLINT(performance-no-int-to-ptr): iconv's failure value
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
+                                     to);
         }
     }
     ~Converter() { iconv_close(cd_); }
@@ -36,7 +38,8 @@ public:
             if (errno == E2BIG) {
                 out.resize(out.size() * 2);
             } else {  // EILSEQ, or EINVAL for a sequence cut off at the end
-                if (out.size() - used < replacement.size()) out.resize(out.size() * 2 + replacement.size());
+                if (out.size() - used < replacement.size())
+                    out.resize(out.size() * 2 + replacement.size());
                 out.replace(used, replacement.size(), replacement);
                 used += replacement.size();
                 ++src;
@@ -48,7 +51,7 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

@@ -10,7 +10,7 @@
 namespace qinvara {
 
 class Text {
-public:
+  public:
     Text() = default;
     // A null pointer is the empty text.
     Text(const char* bytes) : bytes_(bytes ? bytes : "") {}  // NOLINT(google-explicit-constructor)
@@ -32,7 +32,7 @@ public:
         return joined;
     }
 
-private:
+  private:
     std::string bytes_;
 };
 

@@ -14,8 +14,10 @@ constexpr const char* kUpdateWindow = "UpdateWindow";
 Reply UpdateWindowCreated(forms::FormLayer& layer, const forms::EventArgs&) {
     layer.SetVisible("MainWindow", false);
     // Each fetch stands on its own: a failed one leaves only its control empty.
-    layer.Control(kUpdateWindow, "LatestVersionLabel").SetText(BytesToText(HttpFetch(LatestVersionUrl())));
-    layer.Control(kUpdateWindow, "UpdateNotesBox").SetText(BytesToText(HttpFetch(UpdateNotesUrl())));
+    layer.Control(kUpdateWindow, "LatestVersionLabel")
+        .SetText(BytesToText(HttpFetch(LatestVersionUrl())));
+    layer.Control(kUpdateWindow, "UpdateNotesBox")
+        .SetText(BytesToText(HttpFetch(UpdateNotesUrl())));
     return Reply::Nothing;
 }
 
@@ -30,15 +32,17 @@ Reply DeclineButtonClicked(forms::FormLayer& layer, const forms::EventArgs&) {
     layer.EndProgram(0);
 }
 
-forms::ControlSpec Label(const char* name, const char* formName, int left, int top, int width, int height,
-                         const char* text, bool bold = false, forms::Align align = forms::Align::Left) {
+forms::ControlSpec Label(const char* name, const char* formName, int left, int top, int width,
+                         int height, const char* text, bool bold = false,
+                         forms::Align align = forms::Align::Left) {
     forms::Font font;
     if (bold) {
         font.pixelHeight = 12;
         font.weight = 700;
     }
-    return {name, formName, left, top, width, height, true, false,
-            forms::LabelProps{text, forms::Rgb{0, 0, 0}, font, align}};
+    return {name, formName, left,
+            top,  width,    height,
+            true, false,    forms::LabelProps{text, forms::Rgb{0, 0, 0}, font, align}};
 }
 
 forms::Form MakeUpdateWindow() {
@@ -59,7 +63,8 @@ forms::Form MakeUpdateWindow() {
         Label("SeparatorLabel", "", -8, 59, 784, 24, std::string(290, '-').c_str(), false,
               forms::Align::Centre),
         {"DeclineButton", "", 48, 258, 88, 24, true, true, forms::PushButtonProps{"不了，谢谢！"}},
-        {"DownloadButton", "", 233, 237, 144, 48, true, true, forms::PushButtonProps{"立即果断前往官方下载"}},
+        {"DownloadButton", "", 233, 237, 144, 48, true, true,
+         forms::PushButtonProps{"立即果断前往官方下载"}},
         Label("LatestVersionCaption", "", 201, 39, 64, 16, "最新版本："),
         Label("LatestVersionLabel", "", 273, 35, 56, 24, "透明标签", true),
         Label("CurrentVersionLabel", "", 90, 36, 70, 24, "1.0", true),

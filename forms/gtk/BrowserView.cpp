@@ -9,7 +9,8 @@ WebKitSettings* SharedSettings() {
     static WebKitSettings* settings = [] {
         WebKitSettings* s = webkit_settings_new();
         // Compositing costs tens of megabytes a view and buys these pages nothing.
-        webkit_settings_set_hardware_acceleration_policy(s, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+        webkit_settings_set_hardware_acceleration_policy(s,
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
         webkit_settings_set_javascript_can_open_windows_automatically(s, TRUE);
         return s;
     }();
@@ -18,7 +19,8 @@ WebKitSettings* SharedSettings() {
 
 gboolean AnswerDialogSilently(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
     // Confirms and prompts get "cancel"; before-unload dialogs let the page go.
-    if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+    if (webkit_script_dialog_get_dialog_type(dialog) ==
+        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
         webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
     }
     return TRUE;
@@ -74,8 +76,9 @@ void Silence(GtkWidget* view) {
 }  // namespace
 
 GtkWidget* NewBrowserView(bool silent) {
-    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", webkit_web_context_get_default(),
-                                              "settings", SharedSettings(), nullptr));
+    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+                                              webkit_web_context_get_default(), "settings",
+                                              SharedSettings(), nullptr));
     if (silent) Silence(view);
     // Any non-null marker makes the popups of a silent view silent too.
     g_signal_connect(view, "create", G_CALLBACK(OpenPopup), silent ? view : nullptr);

@@ -14,10 +14,11 @@ struct LabelPaint {
 
 // A font with a pixel height of its own keeps the desktop's face.
 PangoFontDescription* FontFor(GtkWidget* widget, const Font& font) {
-    PangoFontDescription* description =
-        pango_font_description_copy(pango_context_get_font_description(gtk_widget_get_pango_context(widget)));
+    PangoFontDescription* description = pango_font_description_copy(
+        pango_context_get_font_description(gtk_widget_get_pango_context(widget)));
     if (!font.family.empty()) pango_font_description_set_family(description, font.family.c_str());
-    if (font.pixelHeight > 0) pango_font_description_set_absolute_size(description, font.pixelHeight * PANGO_SCALE);
+    if (font.pixelHeight > 0)
+        pango_font_description_set_absolute_size(description, font.pixelHeight * PANGO_SCALE);
     if (font.points > 0) pango_font_description_set_size(description, font.points * PANGO_SCALE);
     pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight));
     return description;
@@ -25,7 +26,8 @@ PangoFontDescription* FontFor(GtkWidget* widget, const Font& font) {
 
 gboolean PaintLabel(GtkWidget* widget, cairo_t* cr, gpointer data) {
     const auto* paint = static_cast<const LabelPaint*>(data);
-    GObjectRef<PangoLayout> layout = GObjectRef<PangoLayout>::Adopt(gtk_widget_create_pango_layout(widget, nullptr));
+    GObjectRef<PangoLayout> layout =
+        GObjectRef<PangoLayout>::Adopt(gtk_widget_create_pango_layout(widget, nullptr));
     pango_layout_set_text(layout.get(), paint->text->c_str(), -1);
     PangoFontDescription* font = FontFor(widget, paint->props->font);
     pango_layout_set_font_description(layout.get(), font);
@@ -37,7 +39,8 @@ gboolean PaintLabel(GtkWidget* widget, cairo_t* cr, gpointer data) {
     int x = paint->props->align == Align::Centre ? (width - textWidth) / 2 : 0;
     const Rgb& c = paint->props->colour;
     cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
-    cairo_move_to(cr, x, (height - textHeight) / 2);
+    int y = (height - textHeight) / 2;  // whole pixels, as the text is laid out
+    cairo_move_to(cr, x, y);
     pango_cairo_show_layout(cr, layout.get());
     return TRUE;
 }
@@ -45,7 +48,8 @@ gboolean PaintLabel(GtkWidget* widget, cairo_t* cr, gpointer data) {
 void Style(GtkWidget* widget, const std::string& css) {
     GObjectRef<GtkCssProvider> provider = GObjectRef<GtkCssProvider>::Adopt(gtk_css_provider_new());
     gtk_css_provider_load_from_data(provider.get(), css.c_str(), -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider.get()),
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider.get()),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
@@ -85,14 +89,16 @@ GtkWidget* MakeSingleLineEdit(const EditProps& edit) {
 
 GtkWidget* MakeMultiLineEdit(const EditProps& edit, GtkWidget** text) {
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_ALWAYS);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
     GtkWidget* view = gtk_text_view_new();
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD_CHAR);
     gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), edit.text.c_str(), -1);
     Style(view, "textview, textview text { " + FontCss(edit.font) +
                     " color: black; background-color: white; }"
-                    " textview:not(:focus) text selection { background-color: transparent; color: black; }");
+                    " textview:not(:focus) text selection { background-color: transparent; color: "
+                    "black; }");
     gtk_container_add(GTK_CONTAINER(scroller), view);
     gtk_widget_show(view);
     *text = view;
@@ -101,7 +107,8 @@ GtkWidget* MakeMultiLineEdit(const EditProps& edit, GtkWidget** text) {
 
 GtkWidget* MakeReadOnlyRichText(const RichTextProps& rich, GtkWidget** text) {
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_NONE);
     GtkWidget* view = gtk_text_view_new();
     gtk_text_view_set_editable(GTK_TEXT_VIEW(view), FALSE);
@@ -109,7 +116,8 @@ GtkWidget* MakeReadOnlyRichText(const RichTextProps& rich, GtkWidget** text) {
     gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), rich.text.c_str(), -1);
     Style(view, "textview, textview text { " + FontCss(rich.font) +
                     " background-color: white; }"
-                    " textview:not(:focus) text selection { background-color: transparent; color: inherit; }");
+                    " textview:not(:focus) text selection { background-color: transparent; color: "
+                    "inherit; }");
     gtk_container_add(GTK_CONTAINER(scroller), view);
     gtk_widget_show(view);
     *text = view;

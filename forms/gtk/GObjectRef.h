@@ -9,7 +9,7 @@ namespace qinvara::forms {
 
 template <typename T>
 class GObjectRef {
-public:
+  public:
     GObjectRef() = default;
     // Takes over a reference the caller already holds (a "transfer full" result).
     static GObjectRef Adopt(T* object) { return GObjectRef(object); }
@@ -36,7 +36,7 @@ public:
         if (object_ != nullptr) g_object_unref(std::exchange(object_, nullptr));
     }
 
-private:
+  private:
     explicit GObjectRef(T* object) : object_(object) {}
     T* object_ = nullptr;
 };

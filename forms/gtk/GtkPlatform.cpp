@@ -69,7 +69,8 @@ void SetDialogFunctions(GtkWidget* widget, gpointer data) {
     if (spec->minimizeBox) functions |= GDK_FUNC_MINIMIZE;
     if (spec->maximizeBox) functions |= GDK_FUNC_MAXIMIZE;
     gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(functions));
-    gdk_window_set_decorations(gdk, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
+    gdk_window_set_decorations(
+        gdk, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
 }
 
 }  // namespace
@@ -85,9 +86,10 @@ std::unique_ptr<GtkPlatform> GtkPlatform::Open(std::string& error) {
     std::unique_ptr<GtkPlatform> platform(new GtkPlatform());
     platform->owner_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gint interval = 400, distance = 5;
-    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &interval, "gtk-double-click-distance",
-                 &distance, nullptr);
-    platform->doubleClicks_ = std::make_unique<DoubleClickDetector>(static_cast<std::uint32_t>(interval), distance);
+    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &interval,
+                 "gtk-double-click-distance", &distance, nullptr);
+    platform->doubleClicks_ =
+        std::make_unique<DoubleClickDetector>(static_cast<std::uint32_t>(interval), distance);
     return platform;
 }
 
@@ -169,7 +171,8 @@ void GtkPlatform::AttachPendingControls(Window& w) {
     // of a form lies on top, so they go in from the last.
     for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
         Control* c = ControlOf(*it);
-        if (c != nullptr && c->outer) gtk_fixed_put(GTK_FIXED(w.fixed), c->outer.get(), c->left, c->top);
+        if (c != nullptr && c->outer)
+            gtk_fixed_put(GTK_FIXED(w.fixed), c->outer.get(), c->left, c->top);
     }
 }
 
@@ -186,7 +189,9 @@ void GtkPlatform::ActivateWindow(NativeWindow window) {
     if (gtk_widget_get_visible(w.window)) gtk_window_present(GTK_WINDOW(w.window));
 }
 
-void GtkPlatform::MinimizeWindow(NativeWindow window) { gtk_window_iconify(GTK_WINDOW(windows_.at(window)->window)); }
+void GtkPlatform::MinimizeWindow(NativeWindow window) {
+    gtk_window_iconify(GTK_WINDOW(windows_.at(window)->window));
+}
 
 void GtkPlatform::SetWindowEnabled(NativeWindow window, bool enabled) {
     gtk_widget_set_sensitive(windows_.at(window)->window, enabled);
@@ -207,9 +212,10 @@ void GtkPlatform::BeginMoveByBody(NativeWindow window) {
     GdkEvent* event = gtk_get_current_event();
     if (event == nullptr) return;
     if (event->type == GDK_BUTTON_PRESS) {
-        gtk_window_begin_move_drag(GTK_WINDOW(windows_.at(window)->window), static_cast<gint>(event->button.button),
-                                   static_cast<gint>(event->button.x_root), static_cast<gint>(event->button.y_root),
-                                   event->button.time);
+        gtk_window_begin_move_drag(GTK_WINDOW(windows_.at(window)->window),
+                                   static_cast<gint>(event->button.button),
+                                   static_cast<gint>(event->button.x_root),
+                                   static_cast<gint>(event->button.y_root), event->button.time);
     }
     gdk_event_free(event);
 }
@@ -238,10 +244,10 @@ gboolean GtkPlatform::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer
     // still decides between the keypad's digits and its arrows.
     guint keyval = event->keyval;
     guint unshifted = 0;
-    if (gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(gtk_widget_get_display(widget)),
-                                            event->hardware_keycode,
-                                            static_cast<GdkModifierType>(event->state & GDK_MOD2_MASK), event->group,
-                                            &unshifted, nullptr, nullptr, nullptr)) {
+    if (gdk_keymap_translate_keyboard_state(
+            gdk_keymap_get_for_display(gtk_widget_get_display(widget)), event->hardware_keycode,
+            static_cast<GdkModifierType>(event->state & GDK_MOD2_MASK), event->group, &unshifted,
+            nullptr, nullptr, nullptr)) {
         keyval = unshifted;
     }
     KeyInput key;
@@ -252,7 +258,8 @@ gboolean GtkPlatform::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer
     Control* focused = w->platform->ControlOf(key.focused);
     if (focused != nullptr && focused->spec.kind() == ControlKind::WebView) {
         GtkPlatform& p = *w->platform;
-        key.leftByBrowser = event->time == p.keyAtBrowserTime_ && event->hardware_keycode == p.keyAtBrowserCode_;
+        key.leftByBrowser =
+            event->time == p.keyAtBrowserTime_ && event->hardware_keycode == p.keyAtBrowserCode_;
         p.keyAtBrowserTime_ = key.leftByBrowser ? 0 : event->time;
         p.keyAtBrowserCode_ = key.leftByBrowser ? 0 : event->hardware_keycode;
     }
@@ -270,8 +277,9 @@ gboolean GtkPlatform::OnBodyPress(GtkWidget* widget, GdkEventButton* event, gpoi
     auto* w = static_cast<Window*>(self);
     bool second = false;
     if (!w->platform->Pressed(widget, event, second)) return FALSE;
-    w->platform->listener_->LeftPressed(w->id, 0, static_cast<int>(event->x), static_cast<int>(event->y),
-                                        ModifierBits(event->state), second);
+    w->platform->listener_->LeftPressed(w->id, 0, static_cast<int>(event->x),
+                                        static_cast<int>(event->y), ModifierBits(event->state),
+                                        second);
     return TRUE;
 }
 
@@ -281,7 +289,8 @@ void GtkPlatform::OnActiveChanged(GObject* object, GParamSpec*, gpointer self) {
     if (gtk_window_is_active(window)) {
         w->platform->listener_->Activated(w->id);
     } else {
-        w->platform->listener_->Deactivated(w->id, w->platform->ControlOfWidget(gtk_window_get_focus(window)));
+        w->platform->listener_->Deactivated(
+            w->id, w->platform->ControlOfWidget(gtk_window_get_focus(window)));
     }
 }
 
@@ -293,7 +302,8 @@ gboolean GtkPlatform::OnDrawBackground(GtkWidget*, cairo_t* cr, gpointer self) {
         cairo_paint(cr);
     }
     if (w->spec.hasBackgroundPicture) {
-        cairo_pattern_t* tile = cairo_pattern_create_for_surface(w->platform->pictures_.Surface(w->spec.backgroundPicture));
+        cairo_pattern_t* tile = cairo_pattern_create_for_surface(
+            w->platform->pictures_.Surface(w->spec.backgroundPicture));
         cairo_pattern_set_extend(tile, CAIRO_EXTEND_REPEAT);
         cairo_set_source(cr, tile);
         cairo_paint(cr);
@@ -320,10 +330,12 @@ NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec&
     }
     NativeControl id = c->id;
     c->owner->controls.push_back(id);
-    if (c->owner->attached && outer != nullptr) gtk_fixed_put(GTK_FIXED(c->owner->fixed), outer, c->left, c->top);
+    if (c->owner->attached && outer != nullptr)
+        gtk_fixed_put(GTK_FIXED(c->owner->fixed), outer, c->left, c->top);
     Control& made = *c;
     controls_[id] = std::move(c);
-    if (const auto* view = std::get_if<WebViewProps>(&spec.props); view != nullptr && !view->address.empty()) {
+    if (const auto* view = std::get_if<WebViewProps>(&spec.props);
+        view != nullptr && !view->address.empty()) {
         // Started here, not awaited.
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(made.inner), view->address.c_str());
     }
@@ -336,11 +348,13 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
         case ControlKind::ImageButton: {
             c.picture = std::get<ImageButtonProps>(spec.props).normal;
             GtkWidget* area = gtk_drawing_area_new();
-            gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_ENTER_NOTIFY_MASK |
-                                            GDK_LEAVE_NOTIFY_MASK | GDK_POINTER_MOTION_MASK);
+            gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                            GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                            GDK_POINTER_MOTION_MASK);
             g_signal_connect(area, "draw", G_CALLBACK(OnDrawImageButton), &c);
-            for (const char* signal : {"button-press-event", "button-release-event", "enter-notify-event",
-                                       "leave-notify-event", "motion-notify-event"}) {
+            for (const char* signal :
+                 {"button-press-event", "button-release-event", "enter-notify-event",
+                  "leave-notify-event", "motion-notify-event"}) {
                 g_signal_connect(area, signal, G_CALLBACK(OnButtonPointer), &c);
             }
             c.inner = area;
@@ -363,7 +377,8 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
                 return scroller;
             }
             c.inner = MakeSingleLineEdit(edit);
-            if (edit.maxBytes > 0) g_signal_connect(c.inner, "insert-text", G_CALLBACK(OnInsertText), &c);
+            if (edit.maxBytes > 0)
+                g_signal_connect(c.inner, "insert-text", G_CALLBACK(OnInsertText), &c);
             g_signal_connect(c.inner, "button-press-event", G_CALLBACK(OnControlPress), &c);
             return c.inner;
         }
@@ -373,7 +388,8 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return c.inner;
         }
         case ControlKind::RichTextBox: {
-            GtkWidget* scroller = MakeReadOnlyRichText(std::get<RichTextProps>(spec.props), &c.inner);
+            GtkWidget* scroller =
+                MakeReadOnlyRichText(std::get<RichTextProps>(spec.props), &c.inner);
             g_object_set_data(G_OBJECT(c.inner), kControlKey, GUINT_TO_POINTER(c.id));
             return scroller;
         }
@@ -405,7 +421,8 @@ void GtkPlatform::MoveControl(NativeControl control, int left, int top) {
     if (c == nullptr || !c->outer) return;
     c->left = left;
     c->top = top;
-    if (gtk_widget_get_parent(c->outer.get()) != nullptr) gtk_fixed_move(GTK_FIXED(c->owner->fixed), c->outer.get(), left, top);
+    if (gtk_widget_get_parent(c->outer.get()) != nullptr)
+        gtk_fixed_move(GTK_FIXED(c->owner->fixed), c->outer.get(), left, top);
 }
 
 void GtkPlatform::ResizeControl(NativeControl control, int width, int height) {
@@ -444,7 +461,8 @@ void GtkPlatform::SetControlText(NativeControl control, const std::string& utf8)
         gtk_entry_set_text(GTK_ENTRY(c->inner), utf8.c_str());
         c->settingText = false;
     } else if (GTK_IS_TEXT_VIEW(c->inner)) {
-        gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner)), utf8.c_str(), -1);
+        gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(c->inner)), utf8.c_str(),
+                                 -1);
     } else if (GTK_IS_BUTTON(c->inner)) {
         gtk_button_set_label(GTK_BUTTON(c->inner), utf8.c_str());
     } else {
@@ -470,10 +488,13 @@ gboolean GtkPlatform::OnControlPress(GtkWidget* widget, GdkEventButton* event, g
         return c->spec.kind() == ControlKind::TransparentLabel ? TRUE : FALSE;
     }
     c->platform->Pressed(widget, event, second);
-    bool passOn = c->platform->listener_->LeftPressed(c->owner->id, c->id, static_cast<int>(event->x),
-                                                     static_cast<int>(event->y), ModifierBits(event->state), second);
+    bool passOn = c->platform->listener_->LeftPressed(
+        c->owner->id, c->id, static_cast<int>(event->x), static_cast<int>(event->y),
+        ModifierBits(event->state), second);
     // Labels and pictures end the press here: it must never move the window.
-    if (c->spec.kind() == ControlKind::TransparentLabel || c->spec.kind() == ControlKind::PictureBox) return TRUE;
+    if (c->spec.kind() == ControlKind::TransparentLabel ||
+        c->spec.kind() == ControlKind::PictureBox)
+        return TRUE;
     return passOn ? FALSE : TRUE;
 }
 
@@ -481,17 +502,22 @@ gboolean GtkPlatform::OnButtonPointer(GtkWidget* widget, GdkEvent* event, gpoint
     auto* c = static_cast<Control*>(self);
     GtkAllocation area;
     gtk_widget_get_allocation(widget, &area);
-    auto over = [&](double x, double y) { return x >= 0 && y >= 0 && x < area.width && y < area.height; };
+    auto over = [&](double x, double y) {
+        return x >= 0 && y >= 0 && x < area.width && y < area.height;
+    };
     PlatformListener* listener = c->platform->listener_;
     switch (event->type) {
         case GDK_ENTER_NOTIFY:
-            listener->ImageButtonPointer(c->id, {PointerAction::Enter, over(event->crossing.x, event->crossing.y)});
+            listener->ImageButtonPointer(
+                c->id, {PointerAction::Enter, over(event->crossing.x, event->crossing.y)});
             break;
         case GDK_LEAVE_NOTIFY:
-            listener->ImageButtonPointer(c->id, {PointerAction::Leave, over(event->crossing.x, event->crossing.y)});
+            listener->ImageButtonPointer(
+                c->id, {PointerAction::Leave, over(event->crossing.x, event->crossing.y)});
             break;
         case GDK_MOTION_NOTIFY:
-            listener->ImageButtonPointer(c->id, {PointerAction::Motion, over(event->motion.x, event->motion.y)});
+            listener->ImageButtonPointer(
+                c->id, {PointerAction::Motion, over(event->motion.x, event->motion.y)});
             break;
         case GDK_BUTTON_PRESS: {
             if (event->button.button != GDK_BUTTON_PRIMARY) break;
@@ -499,16 +525,19 @@ gboolean GtkPlatform::OnButtonPointer(GtkWidget* widget, GdkEvent* event, gpoint
             c->platform->Pressed(widget, &event->button, second);
             NativeControl id = c->id;
             if (!listener->LeftPressed(c->owner->id, id, static_cast<int>(event->button.x),
-                                       static_cast<int>(event->button.y), ModifierBits(event->button.state), second)) {
+                                       static_cast<int>(event->button.y),
+                                       ModifierBits(event->button.state), second)) {
                 break;
             }
             if (c->platform->ControlOf(id) == nullptr) break;
-            listener->ImageButtonPointer(id, {second ? PointerAction::DoublePress : PointerAction::Press, true});
+            listener->ImageButtonPointer(
+                id, {second ? PointerAction::DoublePress : PointerAction::Press, true});
             break;
         }
         case GDK_BUTTON_RELEASE:
             if (event->button.button != GDK_BUTTON_PRIMARY) break;
-            listener->ImageButtonPointer(c->id, {PointerAction::Release, over(event->button.x, event->button.y)});
+            listener->ImageButtonPointer(
+                c->id, {PointerAction::Release, over(event->button.x, event->button.y)});
             break;
         default:
             break;
@@ -544,16 +573,21 @@ void GtkPlatform::OnPushButtonClicked(GtkButton*, gpointer self) {
     c->platform->listener_->ButtonClicked(c->id);
 }
 
-void GtkPlatform::OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer self) {
+void GtkPlatform::OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position,
+                               gpointer self) {
     auto* c = static_cast<Control*>(self);
     if (c->settingText) return;
-    std::string_view insertion(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
-    std::string fitting = FittingInsertion(gtk_entry_get_text(GTK_ENTRY(editable)), insertion,
-                                           static_cast<std::size_t>(std::get<EditProps>(c->spec.props).maxBytes));
+    std::string_view insertion(text,
+                               length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+    std::string fitting =
+        FittingInsertion(gtk_entry_get_text(GTK_ENTRY(editable)), insertion,
+                         static_cast<std::size_t>(std::get<EditProps>(c->spec.props).maxBytes));
     if (fitting.size() == insertion.size()) return;
     // Insert only what fits, in place of what was asked.
     g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), self);
-    if (!fitting.empty()) gtk_editable_insert_text(editable, fitting.c_str(), static_cast<gint>(fitting.size()), position);
+    if (!fitting.empty())
+        gtk_editable_insert_text(editable, fitting.c_str(), static_cast<gint>(fitting.size()),
+                                 position);
     g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), self);
     g_signal_stop_emission_by_name(editable, "insert-text");
     if (fitting.empty()) gtk_widget_error_bell(GTK_WIDGET(editable));
@@ -587,7 +621,8 @@ void GtkPlatform::GoForward(NativeControl view) {
     }
 }
 
-// ---- timers and the event queue ---------------------------------------------------------------------
+// ---- timers and the event queue
+// ---------------------------------------------------------------------
 
 gboolean GtkPlatform::OnTimer(gpointer data) {
     auto* c = static_cast<Control*>(data);
@@ -600,7 +635,8 @@ void GtkPlatform::StartTimer(NativeControl timer, int periodMs) {
     if (c == nullptr) return;
     if (c->timer != 0) g_source_remove(c->timer);
     // Below input, painting and the browser; a late tick is not made up for.
-    c->timer = g_timeout_add_full(G_PRIORITY_DEFAULT_IDLE, static_cast<guint>(periodMs), OnTimer, c, nullptr);
+    c->timer = g_timeout_add_full(G_PRIORITY_DEFAULT_IDLE, static_cast<guint>(periodMs), OnTimer, c,
+                                  nullptr);
 }
 
 void GtkPlatform::StopTimer(NativeControl timer) {
@@ -640,11 +676,12 @@ void GtkPlatform::QuitLoop(LoopId loop) {
     if (it != loops_.end()) g_main_loop_quit(it->second);
 }
 
-// ---- boxes, the browser and the end --------------------------------------------------------------------
+// ---- boxes, the browser and the end
+// --------------------------------------------------------------------
 
 void GtkPlatform::ShowMessage(const std::string& utf8Text, const std::string& utf8Caption) {
-    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
-                                            utf8Text.c_str());
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                            GTK_BUTTONS_OK, "%s", utf8Text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), utf8Caption.c_str());
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
@@ -657,13 +694,14 @@ void GtkPlatform::OpenUrl(const std::string& utf8Address) {
     // reminder ends the program right after, and an address still waiting
     // in an asynchronous look-up would be lost with it.
     GError* error = nullptr;
-    if (!g_app_info_launch_default_for_uri(utf8Address.c_str(), nullptr, &error)) g_clear_error(&error);
+    if (!g_app_info_launch_default_for_uri(utf8Address.c_str(), nullptr, &error))
+        g_clear_error(&error);
 }
 
 void GtkPlatform::ShowFatalError(const std::string& utf8Message) {
     std::fprintf(stderr, "qinvara: %s\n", utf8Message.c_str());
-    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s",
-                                            utf8Message.c_str());
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                            GTK_BUTTONS_OK, "%s", utf8Message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), "Qinvara");
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);

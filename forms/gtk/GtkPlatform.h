@@ -17,7 +17,7 @@
 namespace qinvara::forms {
 
 class GtkPlatform final : public Platform {
-public:
+  public:
     // Connects to the display; null with `error` saying why when it cannot.
     static std::unique_ptr<GtkPlatform> Open(std::string& error);
     // Decodes the artwork; false with `error` saying which picture and why.
@@ -62,7 +62,7 @@ public:
     struct Window;
     struct Control;
 
-private:
+  private:
     GtkPlatform() = default;
 
     Control* ControlOf(NativeControl id) const;
@@ -80,7 +80,8 @@ private:
     static gboolean OnDrawImageButton(GtkWidget* widget, cairo_t* cr, gpointer self);
     static gboolean OnDrawPicture(GtkWidget* widget, cairo_t* cr, gpointer self);
     static void OnPushButtonClicked(GtkButton* button, gpointer self);
-    static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position, gpointer self);
+    static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position,
+                             gpointer self);
     static gboolean OnTimer(gpointer data);
 
     bool Pressed(GtkWidget* widget, GdkEventButton* event, bool& secondPress);

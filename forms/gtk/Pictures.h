@@ -15,15 +15,17 @@
 namespace qinvara::forms {
 
 class Pictures {
-public:
+  public:
     // Decodes all artwork; on failure `error` says which picture and why.
     bool Load(std::string& error);
     cairo_surface_t* Surface(Artwork which) const {
         return surfaces_[static_cast<std::size_t>(which)].get();
     }
-    GdkPixbuf* Pixbuf(Artwork which) const { return pixbufs_[static_cast<std::size_t>(which)].get(); }
+    GdkPixbuf* Pixbuf(Artwork which) const {
+        return pixbufs_[static_cast<std::size_t>(which)].get();
+    }
 
-private:
+  private:
     struct DestroySurface {
         void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
     };

@@ -57,7 +57,9 @@ void HeadlessPlatform::SetWindowEnabled(NativeWindow window, bool enabled) {
     log.push_back((enabled ? "enable " : "disable ") + windows.at(window).spec.name);
 }
 
-bool HeadlessPlatform::IsWindowEnabled(NativeWindow window) const { return windows.at(window).enabled; }
+bool HeadlessPlatform::IsWindowEnabled(NativeWindow window) const {
+    return windows.at(window).enabled;
+}
 
 void HeadlessPlatform::DestroyWindow(NativeWindow window) {
     auto& w = windows.at(window);
@@ -126,6 +128,7 @@ std::string HeadlessPlatform::ControlText(NativeControl control) const {
 
 void HeadlessPlatform::SetControlText(NativeControl control, const std::string& utf8) {
     controls.at(control).text = utf8;
+    log.push_back("text " + NameOf(control) + " " + utf8);
 }
 
 void HeadlessPlatform::ShowPicture(NativeControl imageButton, Artwork picture) {
@@ -141,6 +144,7 @@ void HeadlessPlatform::LoadAddress(NativeControl view, const std::string& utf8) 
 }
 
 std::string HeadlessPlatform::CurrentAddress(NativeControl view) const {
+    ++addressReads;
     const auto& c = controls.at(view);
     return c.historyAt == 0 ? std::string() : c.history[c.historyAt - 1];
 }
@@ -181,7 +185,8 @@ void HeadlessPlatform::RunLoop(LoopId loop) {
             script();
             continue;
         }
-        throw std::logic_error("an event loop would wait for ever: nothing is queued and no script is left");
+        throw std::logic_error(
+            "an event loop would wait for ever: nothing is queued and no script is left");
     }
     log.push_back("loop " + std::to_string(loop) + " ended");
     quit_.erase(loop);
@@ -201,7 +206,9 @@ void HeadlessPlatform::ShowMessage(const std::string& utf8Text, const std::strin
     }
 }
 
-void HeadlessPlatform::OpenUrl(const std::string& utf8Address) { openedUrls.push_back(utf8Address); }
+void HeadlessPlatform::OpenUrl(const std::string& utf8Address) {
+    openedUrls.push_back(utf8Address);
+}
 
 void HeadlessPlatform::ShowFatalError(const std::string& utf8Message) {
     fatalErrors.push_back(utf8Message);
@@ -215,7 +222,8 @@ bool HeadlessPlatform::Step() {
     return true;
 }
 
-void HeadlessPlatform::PressKey(NativeWindow window, int virtualKey, int modifiers, bool leftByBrowser) {
+void HeadlessPlatform::PressKey(NativeWindow window, int virtualKey, int modifiers,
+                                bool leftByBrowser) {
     NativeControl focused = (focus != 0 && controls.at(focus).window == window) ? focus : 0;
     KeyRoute route = listener_->KeyDown(window, {virtualKey, modifiers, focused, leftByBrowser});
     log.push_back(std::string("key ") + std::to_string(virtualKey) +

@@ -21,7 +21,7 @@ struct HeadlessExit {
 };
 
 class HeadlessPlatform final : public Platform {
-public:
+  public:
     struct WindowRecord {
         WindowSpec spec;
         bool owned = false;
@@ -96,7 +96,8 @@ public:
     std::function<void()> whileMessageShown;
 
     // `leftByBrowser`: a focused browser view had the key first and left it.
-    void PressKey(NativeWindow window, int virtualKey, int modifiers = 0, bool leftByBrowser = false);
+    void PressKey(NativeWindow window, int virtualKey, int modifiers = 0,
+                  bool leftByBrowser = false);
     void Close(NativeWindow window) { listener_->CloseRequested(window); }
     void ActivateFromTaskbar(NativeWindow window);
     // A full left click on an image button: enter, press, release over it.
@@ -121,12 +122,13 @@ public:
     std::map<NativeControl, ControlRecord> controls;
     NativeWindow active = 0;
     NativeControl focus = 0;
-    std::vector<std::string> log;  // what the layer asked for, in order
+    std::vector<std::string> log;          // what the layer asked for, in order
+    mutable std::size_t addressReads = 0;  // CurrentAddress calls: the home-page watch reads
     std::vector<std::pair<std::string, std::string>> messages;
     std::vector<std::string> openedUrls;
     std::vector<std::string> fatalErrors;
 
-private:
+  private:
     std::string NameOf(NativeControl c) const { return controls.at(c).spec.name; }
     PlatformListener* listener_ = nullptr;
     std::deque<std::function<void()>> queue_;

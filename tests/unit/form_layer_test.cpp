@@ -46,7 +46,8 @@ Form MakeMain() {
     f.window.escCloses = true;
     f.window.moveByBody = true;
     f.controls = {
-        {"Label", "", 872, 8, 24, 16, true, false, LabelProps{"about", {255, 255, 255}, {}, Align::Left}},
+        {"Label", "", 872, 8, 24, 16, true, false,
+         LabelProps{"about", {255, 255, 255}, {}, Align::Left}},
         {"Timer", "", 208, 8, 16, 16, false, false, TimerProps{0}},
         {"Button", "", 975, 5, 20, 20, true, false,
          ImageButtonProps{Artwork::CloseNormal, Artwork::CloseHover, Artwork::ClosePressed}},
@@ -78,7 +79,8 @@ Form MakeDialog() {
     f.window.startCentred = true;
     f.window.escCloses = true;
     f.window.showInTaskbar = true;  // modal windows are owned all the same
-    f.controls = {Edit("Notes", true, true), {"Ok", "", 1, 1, 80, 24, true, true, PushButtonProps{"OK"}}};
+    f.controls = {Edit("Notes", true, true),
+                  {"Ok", "", 1, 1, 80, 24, true, true, PushButtonProps{"OK"}}};
     f.bindings = {
         {"", Event::Created, &Record<kDialogCreated>},
         {"", Event::WillBeDestroyed, &Record<kDialogDestroyed>},
@@ -90,7 +92,7 @@ const Form kMain = MakeMain();
 const Form kDialog = MakeDialog();
 
 class FormLayerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gEvents = &events;
         gAction = nullptr;
@@ -107,8 +109,12 @@ protected:
     }
     NativeWindow Main() const { return platform.WindowNamed("Main"); }
     NativeWindow Dialog() const { return platform.WindowNamed("Dialog"); }
-    NativeControl Ctl(NativeWindow w, const std::string& name) const { return platform.ControlNamed(w, name); }
-    int Count(const std::string& event) const { return static_cast<int>(std::count(events.begin(), events.end(), event)); }
+    NativeControl Ctl(NativeWindow w, const std::string& name) const {
+        return platform.ControlNamed(w, name);
+    }
+    int Count(const std::string& event) const {
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
+    }
 
     std::vector<std::string> events;
     HeadlessPlatform platform;
@@ -124,12 +130,24 @@ TEST_F(FormLayerTest, LoadCreatesHiddenThenControlsInFormOrderThenCreatedThenSho
     };
     ASSERT_TRUE(layer.LoadStartupWindow(kMain));
     std::vector<std::string> expected = {
-        "create Main",          "create control Label",  "create control Timer",
-        "create control Button", "create control View",  "create control First",
-        "create control Hidden", "create control NoStop", "create control Field",
-        "show control Label",   "show control Button",   "show control First",
-        "show control NoStop",  "show control Field",    "move Main 183,84",
-        "Created",              "show Main",             "focus Field",
+        "create Main",
+        "create control Label",
+        "create control Timer",
+        "create control Button",
+        "create control View",
+        "create control First",
+        "create control Hidden",
+        "create control NoStop",
+        "create control Field",
+        "show control Label",
+        "show control Button",
+        "show control First",
+        "show control NoStop",
+        "show control Field",
+        "move Main 183,84",
+        "Created",
+        "show Main",
+        "focus Field",
     };
     EXPECT_EQ(platform.log, expected);
     EXPECT_FALSE(platform.WindowOf(Main()).owned) << "a taskbar window has no owner";
@@ -358,12 +376,12 @@ TEST_P(EscapeKey, OnlyPlainEscClosesAnEscClosesWindow) {
     EXPECT_EQ(Count(kFieldKey), GetParam().closes ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modifiers, EscapeKey,
-                         ::testing::Values(EscCase{"plain", 0, true}, EscCase{"shift", modifier::Shift, false},
-                                           EscCase{"ctrl", modifier::Ctrl, false},
-                                           EscCase{"alt", modifier::Alt, false},
-                                           EscCase{"ctrl_shift", modifier::Ctrl | modifier::Shift, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Modifiers, EscapeKey,
+    ::testing::Values(EscCase{"plain", 0, true}, EscCase{"shift", modifier::Shift, false},
+                      EscCase{"ctrl", modifier::Ctrl, false}, EscCase{"alt", modifier::Alt, false},
+                      EscCase{"ctrl_shift", modifier::Ctrl | modifier::Shift, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FormLayerTest, EscInAMultiLineEditStillClosesTheWindow) {
     layer.LoadStartupWindow(kMain);
@@ -404,17 +422,20 @@ TEST_P(KeyPressedArguments, ReachTheFocusedControlsHandler) {
     ASSERT_EQ(Count(kFieldKey), 1);
     EXPECT_EQ(seen.keyCode, GetParam().code);
     EXPECT_EQ(seen.modifiers, GetParam().modifiers);
-    EXPECT_EQ(platform.log.back(), std::string("key ") + std::to_string(GetParam().virtualKey) + " to control");
+    EXPECT_EQ(platform.log.back(),
+              std::string("key ") + std::to_string(GetParam().virtualKey) + " to control");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, KeyPressedArguments,
-    ::testing::Values(KeyCase{"enter", 0x0D, 0, 13}, KeyCase{"ctrl_enter", 0x0D, modifier::Ctrl, 13},
+    ::testing::Values(KeyCase{"enter", 0x0D, 0, 13},
+                      KeyCase{"ctrl_enter", 0x0D, modifier::Ctrl, 13},
                       KeyCase{"alt_shift_enter", 0x0D, modifier::Alt | modifier::Shift, 13},
                       KeyCase{"keypad_5", 0x65, 0, 0x35}, KeyCase{"keypad_0", 0x60, 0, 0x30},
                       KeyCase{"keypad_9", 0x69, 0, 0x39}, KeyCase{"keypad_minus", 0x6D, 0, 189},
                       KeyCase{"keypad_point", 0x6E, 0, 190}, KeyCase{"keypad_slash", 0x6F, 0, 191},
-                      KeyCase{"keypad_plus_stays", 0x6B, 0, 0x6B}, KeyCase{"letter_a", 'A', modifier::Shift, 'A'},
+                      KeyCase{"keypad_plus_stays", 0x6B, 0, 0x6B},
+                      KeyCase{"letter_a", 'A', modifier::Shift, 'A'},
                       KeyCase{"alt_f", 'F', modifier::Alt, 'F'}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -476,7 +497,8 @@ TEST_F(FormLayerTest, APressOnTheBodyMovesTheWindowButAPressOnALabelDoesNot) {
         seen = a;
         return Reply::Nothing;
     };
-    EXPECT_TRUE(platform.PressOn(Main(), Ctl(Main(), "Label"), 3, 4, modifier::Ctrl | modifier::Shift));
+    EXPECT_TRUE(
+        platform.PressOn(Main(), Ctl(Main(), "Label"), 3, 4, modifier::Ctrl | modifier::Shift));
     EXPECT_TRUE(platform.log.empty()) << "no drag from a label";
     EXPECT_EQ(Count(kLabelPress), 1);
     EXPECT_EQ(seen.x, 3);
@@ -611,28 +633,31 @@ TEST_P(ImageButtonSequence, ShowsItsPicturesAndClicksOnReleaseOverIt) {
 
 using PA = PointerAction;
 using BP = ButtonPicture;
-INSTANTIATE_TEST_SUITE_P(
-    Pointer, ImageButtonSequence,
-    ::testing::Values(
-        ButtonCase{"click", {{PA::Enter, true, BP::Hover, false},
-                             {PA::Press, true, BP::Pressed, false},
-                             {PA::Release, true, BP::Hover, true},
-                             {PA::Leave, false, BP::Normal, false}}},
-        ButtonCase{"released_outside", {{PA::Enter, true, BP::Hover, false},
-                                        {PA::Press, true, BP::Pressed, false},
-                                        {PA::Motion, false, BP::Normal, false},
-                                        {PA::Release, false, BP::Normal, false}}},
-        ButtonCase{"dragged_out_and_back", {{PA::Press, true, BP::Pressed, false},
-                                            {PA::Leave, false, BP::Normal, false},
-                                            {PA::Enter, true, BP::Pressed, false},
-                                            {PA::Release, true, BP::Hover, true}}},
-        ButtonCase{"double_click", {{PA::Press, true, BP::Pressed, false},
-                                    {PA::Release, true, BP::Hover, true},
-                                    {PA::DoublePress, true, BP::Hover, false},
-                                    {PA::Release, true, BP::Hover, true}}},
-        ButtonCase{"hover_only", {{PA::Enter, true, BP::Hover, false},
-                                  {PA::Release, true, BP::Hover, false}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pointer, ImageButtonSequence,
+                         ::testing::Values(ButtonCase{"click",
+                                                      {{PA::Enter, true, BP::Hover, false},
+                                                       {PA::Press, true, BP::Pressed, false},
+                                                       {PA::Release, true, BP::Hover, true},
+                                                       {PA::Leave, false, BP::Normal, false}}},
+                                           ButtonCase{"released_outside",
+                                                      {{PA::Enter, true, BP::Hover, false},
+                                                       {PA::Press, true, BP::Pressed, false},
+                                                       {PA::Motion, false, BP::Normal, false},
+                                                       {PA::Release, false, BP::Normal, false}}},
+                                           ButtonCase{"dragged_out_and_back",
+                                                      {{PA::Press, true, BP::Pressed, false},
+                                                       {PA::Leave, false, BP::Normal, false},
+                                                       {PA::Enter, true, BP::Pressed, false},
+                                                       {PA::Release, true, BP::Hover, true}}},
+                                           ButtonCase{"double_click",
+                                                      {{PA::Press, true, BP::Pressed, false},
+                                                       {PA::Release, true, BP::Hover, true},
+                                                       {PA::DoublePress, true, BP::Hover, false},
+                                                       {PA::Release, true, BP::Hover, true}}},
+                                           ButtonCase{"hover_only",
+                                                      {{PA::Enter, true, BP::Hover, false},
+                                                       {PA::Release, true, BP::Hover, false}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FormLayerTest, ImageButtonClickRaisesClickedAndShowsPictures) {
     layer.LoadStartupWindow(kMain);

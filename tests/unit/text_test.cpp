@@ -1,8 +1,9 @@
+#include "text/Text.h"
+
 #include <gtest/gtest.h>
 
 #include "text/Bytes.h"
 #include "text/CodePage.h"
-#include "text/Text.h"
 
 namespace qinvara {
 namespace {
@@ -28,7 +29,8 @@ TEST(Text, EndsAtTheFirstNul) {
 }
 
 TEST(Text, ConcatenationJoinsInOrderWithoutSeparator) {
-    EXPECT_EQ(Text("https://") + Text("a.b") + Text("/x?q=") + Text("&#%"), Text("https://a.b/x?q=&#%"));
+    EXPECT_EQ(Text("https://") + Text("a.b") + Text("/x?q=") + Text("&#%"),
+              Text("https://a.b/x?q=&#%"));
     EXPECT_EQ(Text() + Text(), Text(""));
 }
 
@@ -59,8 +61,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CodePage, InvalidBytesShowAsReplacementAndNothingIsCutOff) {
     // "é" in UTF-8 read as GB18030: 0xC3 0xA9 happens to be valid; a lone 0xFF is not.
-    std::string shown = ToUtf8(Text("a\xFF" "b"));
-    EXPECT_EQ(shown, "a\xEF\xBF\xBD" "b");
+    std::string shown =
+        ToUtf8(Text("a\xFF"
+                    "b"));
+    EXPECT_EQ(shown,
+              "a\xEF\xBF\xBD"
+              "b");
     // A lead byte at the very end.
     EXPECT_EQ(ToUtf8(Text("x\x81")), "x\xEF\xBF\xBD");
     // Invalid UTF-8 from the toolkit still gives a text with the rest kept.
