@@ -43,13 +43,28 @@ HeaderList RequestHeaders() {
 
 // Where a finished response sends the client next: a 3xx status with a
 // location that libcurl could make an address of.
-std::optional<std::string> RedirectTarget(CURL* curl) {
+// A transfer ended at the body's announced length leaves libcurl's own
+// answer unset, so the Location header is resolved against the address.
+std::optional<std::string> RedirectTarget(CURL* curl, const FetchAddress& from,
+                                          const ResponseBody& body) {
     long status = 0;
     char* location = nullptr;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 300 || status >= 400) return std::nullopt;
     curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
-    if (status < 300 || status >= 400 || location == nullptr) return std::nullopt;
-    return std::string(location);
+    if (location != nullptr) return std::string(location);
+    if (!body.Location()) return std::nullopt;
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> target(curl_url_dup(from.Handle()),
+                                                               &curl_url_cleanup);
+    char* resolved = nullptr;
+    if (!target ||
+        curl_url_set(target.get(), CURLUPART_URL, body.Location()->c_str(), 0) != CURLUE_OK ||
+        curl_url_get(target.get(), CURLUPART_URL, &resolved, 0) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    std::string result(resolved);
+    curl_free(resolved);
+    return result;
 }
 
 struct Response {
@@ -91,9 +106,9 @@ Response FetchOnce(CURL* curl, const FetchAddress& address) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-    // Content-Length only sizes the buffer: the body is whatever arrives
-    // until the server closes, so a missing, zero, negative or garbled
-    // length loses nothing.
+    // libcurl would refuse a zero, negative or garbled Content-Length; the
+    // body collector ends the body at a usable one itself, and otherwise
+    // the body is whatever arrives until the server closes.
     curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kPieceBytes);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -101,7 +116,9 @@ Response FetchOnce(CURL* curl, const FetchAddress& address) {
     const CURLcode result = curl_easy_perform(curl);
 
     Response response;
-    if (result == CURLE_OK) response.redirect = RedirectTarget(curl);
+    const bool complete =
+        result == CURLE_OK || (result == CURLE_WRITE_ERROR && body.ReachedAnnouncedLength());
+    if (complete) response.redirect = RedirectTarget(curl, address, body);
     // A redirect's own body is not the result: the next address's is.
     if (!response.redirect) response.body = std::move(body.Received());
     // Nothing of this request may outlive it in the kept handle.

@@ -59,10 +59,14 @@ void ResponseBody::NoteHeader(std::string_view line) {
     constexpr std::string_view kLengthName = "Content-Length:";
     // Each status line starts a response of its own (an interim one may
     // come first).
+    constexpr std::string_view kLocationName = "Location:";
     if (StartsWithNoCase(line, "HTTP/")) {
         contentLength_.reset();
+        location_.reset();
     } else if (StartsWithNoCase(line, kLengthName)) {
         contentLength_ = PositiveNumber(TrimBlanks(line.substr(kLengthName.size())));
+    } else if (StartsWithNoCase(line, kLocationName)) {
+        location_ = std::string(TrimBlanks(line.substr(kLocationName.size())));
     }
 }
 
@@ -75,7 +79,17 @@ bool ResponseBody::Keep(const char* piece, std::size_t length) {
             bytes_.Reserve(*contentLength_);
         }
     }
-    return bytes_.Append(piece, length);
+    // A usable length ends the body, as it would for any HTTP client: a
+    // server that keeps the connection open afterwards must not hold up the
+    // start, and bytes past the length are not part of the body.
+    if (contentLength_)
+        length = std::min(length, *contentLength_ - std::min(*contentLength_, bytes_.size()));
+    if (!bytes_.Append(piece, length)) return false;
+    if (contentLength_ && bytes_.size() >= *contentLength_) {
+        reachedLength_ = true;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qinvara

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "text/Bytes.h"
@@ -21,6 +22,13 @@ class ResponseBody {
     // What arrived so far; the caller may take it.
     Bytes& Received() { return bytes_; }
 
+    // The whole announced body arrived; the transfer was ended there, so
+    // libcurl reports a write error that is none.
+    bool ReachedAnnouncedLength() const { return reachedLength_; }
+
+    // The Location header of the last response, as sent.
+    const std::optional<std::string>& Location() const { return location_; }
+
   private:
     static std::size_t OnHeader(char* line, std::size_t size, std::size_t count, void* self);
     static std::size_t OnBody(char* piece, std::size_t size, std::size_t count, void* self);
@@ -32,6 +40,8 @@ class ResponseBody {
     bool firstPieceSeen_ = false;
     // The announced length of the body, when the response gives a usable one.
     std::optional<std::size_t> contentLength_;
+    bool reachedLength_ = false;
+    std::optional<std::string> location_;
     Bytes bytes_;
 };
 

@@ -208,6 +208,12 @@ class Handler(socketserver.BaseRequestHandler):
             body = pattern(350)
             self.send(response(b"200 OK", b"", [(b"Transfer-Encoding", b"chunked")],
                                b"HTTP/1.1") + chunk(body[:300]) + b"64\r\n" + body[300:])
+        elif path == b"/length/kept-open":
+            # The whole body, then a connection that stays open.
+            self.send(response(b"200 OK", b"1", [(b"Content-Length", b"1")]))
+            time.sleep(30)
+        elif path == b"/length/overlong":
+            self.send(response(b"200 OK", b"1 and more", [(b"Content-Length", b"1")]))
         elif path == b"/stall":
             self.send(response(b"200 OK", pattern(400)))
             time.sleep(60)
