@@ -40,6 +40,13 @@ fi
 # Inside the namespace from here on.
 mount --make-rprivate /
 
+# A display socket folder of our own. The X servers of every namespace here
+# take display :0 (their abstract sockets are apart), but all would bind the
+# same file /tmp/.X11-unix/X0, and python-xlib prefers that file: a test would
+# then talk to another namespace's server.
+mkdir -p /tmp/.X11-unix
+mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+
 ip link set lo up
 # glibc's AI_ADDRCONFIG hides 127.0.0.1 when loopback is the only interface
 # with an address; one veth end with a documentation address avoids that.
