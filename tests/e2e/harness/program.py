@@ -217,7 +217,8 @@ class RunningProgram:
         self._run("xdotool", *args)
 
     def _run(self, *argv):
-        result = subprocess.run(argv, env={"PATH": "/usr/bin:/bin", **self.display.environment()},
-                                capture_output=True, timeout=60)
+        # A UTF-8 locale lets xdotool type characters beyond ASCII.
+        env = {"PATH": "/usr/bin:/bin", "LC_ALL": "C.UTF-8", **self.display.environment()}
+        result = subprocess.run(argv, env=env, capture_output=True, timeout=60)
         if result.returncode != 0:
             raise RuntimeError(f"{' '.join(argv)} failed: {result.stderr.decode(errors='replace')}")
