@@ -59,6 +59,7 @@ def display(tmp_path):
         made.append(screen)
         return screen
 
+    make.made = made
     yield make
     for screen in reversed(made):
         screen.close()
@@ -92,6 +93,8 @@ def pytest_runtest_makereport(item, call):
     for value in {id(value): value for value in getattr(item, "funcargs", {}).values()}.values():
         if isinstance(value, ProgramLauncher) and value.started:
             report.sections.append(("standard error of the programs", value.logs()))
+        if getattr(value, "made", None):
+            report.sections.append(("displays", "\n".join(d.describe() for d in value.made)))
         if isinstance(value, LocalServers):
             requests = "\n".join(f"{r.scheme} {r.host} {r.method} {r.target}"
                                  for r in value.requests)

@@ -5,6 +5,7 @@ import select
 import subprocess
 from pathlib import Path
 
+import Xlib.error
 from Xlib import X, display as xdisplay
 
 from .waiting import wait_for
@@ -93,9 +94,20 @@ class VirtualDisplay:
         """What a client of this display needs in its environment."""
         return {"DISPLAY": self.name}
 
+    def describe(self):
+        """Which display this is and whether its server and window manager still run."""
+        states = []
+        for process in self._processes:
+            code = process.poll()
+            states.append(f"{process.args[0]} {'runs' if code is None else f'ended with {code}'}")
+        return f"display {self.name} ({self.width}x{self.height}): {', '.join(states)}"
+
     def close(self):
         if getattr(self, "x", None) is not None:
-            self.x.close()
+            try:
+                self.x.close()
+            except Xlib.error.ConnectionClosedError:
+                pass  # the server went first; its state is in describe()
             self.x = None
         for process in reversed(self._processes):
             if process.poll() is None:
