@@ -24,7 +24,8 @@ class BrowserStandIn:
         self.config_home.mkdir(parents=True, exist_ok=True)
         self.log.touch()
 
-        script.write_text(f"#!/bin/sh\nfor url in \"$@\"; do printf '%s\\n' \"$url\" >> '{self.log}'; done\n")
+        script.write_text("#!/bin/sh\n"
+                          f"for url in \"$@\"; do printf '%s\\n' \"$url\" >> '{self.log}'; done\n")
         script.chmod(0o755)
         (applications / DESKTOP_FILE).write_text(
             "[Desktop Entry]\n"

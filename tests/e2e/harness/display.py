@@ -79,7 +79,8 @@ class VirtualDisplay:
 
     def window_manager_name(self):
         """The name the running window manager announces, or None."""
-        check = self.root.get_full_property(self.atom("_NET_SUPPORTING_WM_CHECK"), X.AnyPropertyType)
+        check = self.root.get_full_property(self.atom("_NET_SUPPORTING_WM_CHECK"),
+                                            X.AnyPropertyType)
         if check is None:
             return None
         window = self.x.create_resource_object("window", check.value[0])
