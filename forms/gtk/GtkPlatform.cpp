@@ -21,6 +21,11 @@ struct GtkPlatform::Window {
     GtkWidget* fixed = nullptr;
     std::vector<NativeControl> controls;  // in form order
     bool attached = false;
+    // Where the layer placed the window before its first show. Window
+    // managers pull a window that sticks out of the screen back onto it
+    // when they map it; the program's windows stand where they were put.
+    bool placeAtMap = false;
+    int x = 0, y = 0;
 
     ~Window() {
         if (window != nullptr) gtk_widget_destroy(window);
@@ -155,13 +160,27 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
     g_signal_connect(w->window, "key-press-event", G_CALLBACK(OnKeyPress), w.get());
     g_signal_connect(w->window, "button-press-event", G_CALLBACK(OnBodyPress), w.get());
     g_signal_connect(w->window, "notify::is-active", G_CALLBACK(OnActiveChanged), w.get());
+    g_signal_connect(w->window, "map-event", G_CALLBACK(OnMapped), w.get());
     NativeWindow id = w->id;
     windows_[id] = std::move(w);
     return id;
 }
 
 void GtkPlatform::MoveWindow(NativeWindow window, int x, int y) {
-    gtk_window_move(GTK_WINDOW(windows_.at(window)->window), x, y);
+    Window& w = *windows_.at(window);
+    w.x = x;
+    w.y = y;
+    w.placeAtMap = !gtk_widget_get_mapped(w.window);
+    gtk_window_move(GTK_WINDOW(w.window), x, y);
+}
+
+gboolean GtkPlatform::OnMapped(GtkWidget* widget, GdkEvent*, gpointer self) {
+    auto* w = static_cast<Window*>(self);
+    if (w->placeAtMap) {
+        w->placeAtMap = false;
+        gtk_window_move(GTK_WINDOW(widget), w->x, w->y);
+    }
+    return FALSE;
 }
 
 void GtkPlatform::AttachPendingControls(Window& w) {

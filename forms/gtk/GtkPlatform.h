@@ -71,6 +71,7 @@ class GtkPlatform final : public Platform {
     GtkWidget* MakeWidget(Control& control);
 
     static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+    static gboolean OnMapped(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
     static gboolean OnBodyPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static void OnActiveChanged(GObject* window, GParamSpec* spec, gpointer self);
