@@ -1,0 +1,1 @@
+"""Pieces of the start-up benchmark driver (see ../startup_bench.py)."""
