@@ -135,7 +135,8 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
     } else {
         clientWidth -= kFixedFrameWidth;
         clientHeight -= kFixedFrameHeight;
-        g_signal_connect(w->window, "realize", G_CALLBACK(SetDialogFunctions), &w->spec);
+        // Connected after GTK's own handler, which sets functions of its own.
+        g_signal_connect_after(w->window, "realize", G_CALLBACK(SetDialogFunctions), &w->spec);
     }
     if (owned) {
         gtk_window_set_transient_for(window, GTK_WINDOW(owner_));
@@ -176,11 +177,25 @@ void GtkPlatform::MoveWindow(NativeWindow window, int x, int y) {
 
 gboolean GtkPlatform::OnMapped(GtkWidget* widget, GdkEvent*, gpointer self) {
     auto* w = static_cast<Window*>(self);
+    if (w->spec.border == Border::Fixed) FitOuterSize(*w);
     if (w->placeAtMap) {
         w->placeAtMap = false;
         gtk_window_move(GTK_WINDOW(widget), w->x, w->y);
     }
     return FALSE;
+}
+
+// A framed window's size counts its frame and title bar, whose sizes only
+// the window manager knows: once it has framed the window, the client area
+// is made what is left of the outer size.
+void GtkPlatform::FitOuterSize(Window& w) {
+    GdkWindow* gdk = gtk_widget_get_window(w.window);
+    GdkRectangle frame;
+    gdk_window_get_frame_extents(gdk, &frame);
+    int frameWidth = frame.width - gdk_window_get_width(gdk);
+    int frameHeight = frame.height - gdk_window_get_height(gdk);
+    if (frameWidth <= 0 && frameHeight <= 0) return;  // not framed (yet)
+    gtk_widget_set_size_request(w.fixed, w.spec.width - frameWidth, w.spec.height - frameHeight);
 }
 
 void GtkPlatform::AttachPendingControls(Window& w) {

@@ -68,6 +68,7 @@ class GtkPlatform final : public Platform {
     Control* ControlOf(NativeControl id) const;
     NativeControl ControlOfWidget(GtkWidget* widget) const;
     void AttachPendingControls(Window& window);
+    static void FitOuterSize(Window& window);
     GtkWidget* MakeWidget(Control& control);
 
     static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
