@@ -411,6 +411,12 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
         return KeyRoute::ToControl;
     }
 
+    // Alt+F4 closes any window, as the window menu's Close does, also where
+    // the window manager leaves the key to the program.
+    if (key.virtualKey == vk::F4 && key.modifiers == modifier::Alt) {
+        CloseRequested(native);
+        return KeyRoute::Consumed;
+    }
     if (key.virtualKey == vk::Escape && key.modifiers == 0 && w->form->window.escCloses) {
         CloseRequested(native);
         return KeyRoute::Consumed;

@@ -7,6 +7,7 @@ namespace vk {
 inline constexpr int Tab = 0x09;
 inline constexpr int Return = 0x0D;
 inline constexpr int Escape = 0x1B;
+inline constexpr int F4 = 0x73;
 }  // namespace vk
 
 namespace modifier {

@@ -21,11 +21,6 @@ struct GtkPlatform::Window {
     GtkWidget* fixed = nullptr;
     std::vector<NativeControl> controls;  // in form order
     bool attached = false;
-    // Where the layer placed the window before its first show. Window
-    // managers pull a window that sticks out of the screen back onto it
-    // when they map it; the program's windows stand where they were put.
-    bool placeAtMap = false;
-    int x = 0, y = 0;
 
     ~Window() {
         if (window != nullptr) gtk_widget_destroy(window);
@@ -140,6 +135,8 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
     }
     if (owned) {
         gtk_window_set_transient_for(window, GTK_WINDOW(owner_));
+        // A dialog is what window managers give the focus to when it opens.
+        gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
         gtk_window_set_skip_taskbar_hint(window, TRUE);
         gtk_window_set_skip_pager_hint(window, TRUE);
     }
@@ -169,19 +166,17 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
 
 void GtkPlatform::MoveWindow(NativeWindow window, int x, int y) {
     Window& w = *windows_.at(window);
-    w.x = x;
-    w.y = y;
-    w.placeAtMap = !gtk_widget_get_mapped(w.window);
+    // A position the user chose: window managers keep it even when the
+    // window sticks out of the screen, where they would pull a position the
+    // program chose back onto it.
+    GdkGeometry unused{};
+    gtk_window_set_geometry_hints(GTK_WINDOW(w.window), nullptr, &unused, GDK_HINT_USER_POS);
     gtk_window_move(GTK_WINDOW(w.window), x, y);
 }
 
-gboolean GtkPlatform::OnMapped(GtkWidget* widget, GdkEvent*, gpointer self) {
+gboolean GtkPlatform::OnMapped(GtkWidget*, GdkEvent*, gpointer self) {
     auto* w = static_cast<Window*>(self);
     if (w->spec.border == Border::Fixed) FitOuterSize(*w);
-    if (w->placeAtMap) {
-        w->placeAtMap = false;
-        gtk_window_move(GTK_WINDOW(widget), w->x, w->y);
-    }
     return FALSE;
 }
 

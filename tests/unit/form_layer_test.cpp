@@ -383,6 +383,17 @@ INSTANTIATE_TEST_SUITE_P(
                       EscCase{"ctrl_shift", modifier::Ctrl | modifier::Shift, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(FormLayerTest, AltF4ClosesEvenAWindowWithoutEscCloses) {
+    Form plain = MakeMain();
+    plain.window.escCloses = false;
+    layer.LoadStartupWindow(plain);
+    platform.PressKey(platform.WindowNamed("Main"), vk::F4, modifier::Ctrl | modifier::Alt);
+    EXPECT_TRUE(layer.IsLoaded(plain)) << "only Alt+F4 itself";
+    platform.PressKey(platform.WindowNamed("Main"), vk::F4, modifier::Alt);
+    EXPECT_FALSE(layer.IsLoaded(plain));
+    EXPECT_EQ(Count(kMainDestroyed), 1);
+}
+
 TEST_F(FormLayerTest, EscInAMultiLineEditStillClosesTheWindow) {
     layer.LoadStartupWindow(kMain);
     platform.whenIdle = [&] {
