@@ -1,0 +1,1 @@
+"""Pieces of the search benchmarks (bench/search_bench.py)."""
