@@ -85,6 +85,9 @@ std::unique_ptr<GtkPlatform> GtkPlatform::Open(std::string& error) {
     }
     std::unique_ptr<GtkPlatform> platform(new GtkPlatform());
     platform->owner_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    // A field that gets the focus back keeps its text and caret as they were;
+    // GTK would select all of it, and the next key typed would replace it.
+    g_object_set(gtk_settings_get_default(), "gtk-entry-select-on-focus", FALSE, nullptr);
     gint interval = 400, distance = 5;
     g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &interval,
                  "gtk-double-click-distance", &distance, nullptr);
