@@ -182,20 +182,13 @@ def search(program, mirror, query):
 
 # Where the window appears and how it is set up.
 
-# Known fault: the window is mapped where the window manager pulls it (onto
-# the screen) and only then moved to its place off the left edge.
-PULLED_ON_SCREEN = pytest.mark.xfail(
-    strict=True, reason="mapped at 0, 0 first, then moved: the position is given as the "
-    "program's (PPosition), which openbox keeps on the screen; as the user's (USPosition) it stays")
-
-
 @pytest.mark.parametrize("screen, place", [
     # The window is wider than the screen: it starts off its left edge.
-    pytest.param((800, 600), (-100, 0), marks=PULLED_ON_SCREEN),
+    ((800, 600), (-100, 0)),
     ((1366, 768), (183, 84)),
     # Halves are cut off toward zero, on both sides of it.
     ((1003, 603), (1, 1)),
-    pytest.param((799, 599), (-100, 0), marks=PULLED_ON_SCREEN),
+    ((799, 599), (-100, 0)),
 ])
 def test_the_window_appears_centred_borderless_with_a_taskbar_entry(app, display, servers, mirror,
                                                                     screen, place):
@@ -424,8 +417,6 @@ def test_dragging_the_body_moves_the_window_by_the_drag(app, start):
     assert is_shown(program)
 
 
-@pytest.mark.xfail(strict=True, reason="the About window is not given the focus: openbox "
-                   "does not focus a new normal-type window that skips the taskbar")
 def test_a_drag_from_about_label_opens_the_about_window_and_moves_nothing(app):
     program = app()
     wait_for(program.is_active, 10, "the main window to be active")
