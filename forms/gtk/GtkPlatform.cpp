@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "forms/EditLimit.h"
 #include "forms/KeyCodes.h"
@@ -39,6 +40,12 @@ struct GtkPlatform::Control {
     int left = 0, top = 0;
     guint timer = 0;
     bool settingText = false;
+    // Web views: the address the program asked for, reported until that load
+    // commits or fails. While WebKit moves a load to a new web process it
+    // reports the page it is leaving for a moment, and a home-page watch
+    // must not take that for where the view is.
+    std::optional<std::string> requested;
+    std::string leaving;
 
     ~Control() {
         if (timer != 0) g_source_remove(timer);
@@ -436,6 +443,8 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
         }
         case ControlKind::WebView:
             c.inner = NewBrowserView(std::get<WebViewProps>(spec.props).silent);
+            g_signal_connect(c.inner, "load-changed", G_CALLBACK(OnLoadChanged), &c);
+            g_signal_connect(c.inner, "load-failed", G_CALLBACK(OnLoadFailed), &c);
             return c.inner;
         case ControlKind::Timer:
             return nullptr;
@@ -627,21 +636,48 @@ void GtkPlatform::OnInsertText(GtkEditable* editable, gchar* text, gint length, 
 
 // ---- web-browser views --------------------------------------------------------------------------
 
+namespace {
+
+std::string EngineAddress(GtkWidget* view) {
+    const gchar* uri = webkit_web_view_get_uri(WEBKIT_WEB_VIEW(view));
+    return uri != nullptr ? uri : "";
+}
+
+}  // namespace
+
 void GtkPlatform::LoadAddress(NativeControl view, const std::string& utf8) {
     Control* c = ControlOf(view);
-    if (c != nullptr) webkit_web_view_load_uri(WEBKIT_WEB_VIEW(c->inner), utf8.c_str());
+    if (c == nullptr) return;
+    c->leaving = EngineAddress(c->inner);
+    c->requested = utf8;
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(c->inner), utf8.c_str());
 }
 
 std::string GtkPlatform::CurrentAddress(NativeControl view) const {
     Control* c = ControlOf(view);
     if (c == nullptr) return {};
-    const gchar* uri = webkit_web_view_get_uri(WEBKIT_WEB_VIEW(c->inner));
-    return uri != nullptr ? uri : "";
+    std::string engine = EngineAddress(c->inner);
+    if (c->requested) {
+        if (engine == *c->requested || engine == c->leaving) return *c->requested;
+        c->requested.reset();  // the page has moved on by itself
+    }
+    return engine;
+}
+
+void GtkPlatform::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    if (event == WEBKIT_LOAD_COMMITTED) static_cast<Control*>(self)->requested.reset();
+}
+
+gboolean GtkPlatform::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+                                   gpointer self) {
+    static_cast<Control*>(self)->requested.reset();
+    return FALSE;  // the engine shows its error page
 }
 
 void GtkPlatform::GoBack(NativeControl view) {
     Control* c = ControlOf(view);
     if (c != nullptr && webkit_web_view_can_go_back(WEBKIT_WEB_VIEW(c->inner))) {
+        c->requested.reset();
         webkit_web_view_go_back(WEBKIT_WEB_VIEW(c->inner));
     }
 }
@@ -649,6 +685,7 @@ void GtkPlatform::GoBack(NativeControl view) {
 void GtkPlatform::GoForward(NativeControl view) {
     Control* c = ControlOf(view);
     if (c != nullptr && webkit_web_view_can_go_forward(WEBKIT_WEB_VIEW(c->inner))) {
+        c->requested.reset();
         webkit_web_view_go_forward(WEBKIT_WEB_VIEW(c->inner));
     }
 }

@@ -85,6 +85,9 @@ class GtkPlatform final : public Platform {
     static void OnInsertText(GtkEditable* editable, gchar* text, gint length, gint* position,
                              gpointer self);
     static gboolean OnTimer(gpointer data);
+    static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                                 GError* error, gpointer self);
 
     bool Pressed(GtkWidget* widget, GdkEventButton* event, bool& secondPress);
 
