@@ -142,6 +142,7 @@ def measure_startup(bench, runs):
     times = {name: [] for name in names}
     cpu = {name: [] for name in names}
     memory = {name: [] for name in names}
+    private = {name: [] for name in names}
     members = {}
     try:
         for run in range(-1, runs):  # run -1 warms caches up and is not counted
@@ -150,7 +151,7 @@ def measure_startup(bench, runs):
                 page_before = server.count(servers.COUNTER_PATH)
                 process, _, seconds = bench.launch(name)
                 cpu_used = bench.last_cpu
-                total, tree, steady = process_tree.settled_pss_kib(process.pid)
+                total, own, tree, steady = process_tree.settled_memory_kib(process.pid)
                 process_tree.end(process)
                 # The memory figure means something only with the page loaded.
                 if name != "floor_gtk" and server.count(servers.COUNTER_PATH) == page_before:
@@ -162,14 +163,16 @@ def measure_startup(bench, runs):
                 times[name].append(seconds)
                 cpu[name].append(cpu_used)
                 memory[name].append(total / 1024)
+                private[name].append(own / 1024)
                 members[name] = sorted(tree.values())
                 print(f"  run {run + 1:2d} {name:13s} mapped {seconds * 1000:7.1f} ms  "
                       f"CPU {cpu_used * 1000:6.1f} ms  "
-                      f"PSS {total / 1024:6.1f} MiB{'' if steady else ' (still moving)'}", flush=True)
+                      f"PSS {total / 1024:6.1f} MiB  private {own / 1024:6.1f} MiB"
+                      f"{'' if steady else ' (still moving)'}", flush=True)
     finally:
         server.close()
     return {name: {"map_s": summary(times[name]), "cpu_to_map_s": summary(cpu[name]),
-                   "pss_mib": summary(memory[name]),
+                   "pss_mib": summary(memory[name]), "private_mib": summary(private[name]),
                    "processes": members[name]} for name in names}
 
 
@@ -275,16 +278,18 @@ def ms(seconds):
 
 def report(results):
     load = [f"{results[key][0]:.1f}" for key in ("load_before", "load_after") if key in results]
-    lines = [f"Load average (1 min) before and after: {' / '.join(load)}, on {results['cpus']} CPUs.", ""]
+    lines = [f"Load average (1 min) before and after: {' / '.join(load)}, on {results['cpus']} CPUs; "
+             f"niceness {results['niceness']}.", ""]
     if "startup" in results:
         r = results["startup"]
         lines += ["| program | time to map, median (min–max) | its CPU until mapped | "
-                  "tree PSS, median (min–max) | processes |",
-                  "|---|---|---|---|---|"]
+                  "tree PSS, median (min–max) | tree private | processes |",
+                  "|---|---|---|---|---|---|"]
         for name, row in r.items():
             t, c, m = row["map_s"], row["cpu_to_map_s"], row["pss_mib"]
             lines.append(f"| {name} | {ms(t['median'])} ({ms(t['min'])}–{ms(t['max'])}) | {ms(c['median'])} | "
                          f"{m['median']:.0f} MiB ({m['min']:.0f}–{m['max']:.0f}) | "
+                         f"{row['private_mib']['median']:.0f} MiB | "
                          f"{', '.join(row['processes'])} |")
         q, w, s = r["qinvara"], r["floor_webkit"], r["surf"]
         time_ratio = q["map_s"]["median"] / w["map_s"]["median"]
@@ -331,6 +336,11 @@ def main():
     parser.add_argument("--about-opens", type=int, default=3,
                         help="About windows opened in each run (default 3)")
     parser.add_argument("--json", type=Path, help="also write the figures here")
+    parser.add_argument("--nice", type=int, default=0,
+                        help="niceness increment for the driver, the X server, the window manager "
+                             "and every program under test alike, and for their scheduling group, "
+                             "e.g. -10 (needs root): other work on a shared machine then disturbs "
+                             "the figures less")
     parser.add_argument("benchmarks", nargs="*", metavar="startup|update|about",
                         help="which to run (default: all)")
     args = parser.parse_args()
@@ -340,9 +350,14 @@ def main():
         parser.error(f"no benchmark called {', '.join(sorted(unknown))}")
     build = args.build.resolve()
     namespace.enter()
+    if args.nice:
+        try:
+            namespace.raise_priority(args.nice)
+        except PermissionError:
+            parser.error(f"--nice {args.nice} needs root")
 
     results = {"build": str(build), "started": time.strftime("%Y-%m-%d %H:%M:%S"),
-               "host": socket.gethostname(), "cpus": os.cpu_count()}
+               "host": socket.gethostname(), "cpus": os.cpu_count(), "niceness": os.nice(0)}
     work = tempfile.mkdtemp(prefix="qinvara-bench-")
     bench = Bench(build, work)
     try:

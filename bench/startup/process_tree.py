@@ -39,16 +39,21 @@ def name_of(pid):
         return "?"
 
 
-def pss_kib(pid):
-    """Proportional set size of one process in KiB; 0 once it is gone."""
+def memory_kib(pid):
+    """(proportional set size, private pages) of one process in KiB; zeros
+    once it is gone. PSS shares each page among all processes mapping it, on
+    the whole machine; the private figure is this process's alone."""
+    pss = private = 0
     try:
         with open(f"/proc/{pid}/smaps_rollup", encoding="ascii") as rollup:
             for line in rollup:
                 if line.startswith("Pss:"):
-                    return int(line.split()[1])
+                    pss = int(line.split()[1])
+                elif line.startswith(("Private_Clean:", "Private_Dirty:")):
+                    private += int(line.split()[1])
     except OSError:
         pass
-    return 0
+    return pss, private
 
 
 def cpu_seconds(pid):
@@ -67,26 +72,29 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def tree_pss_kib(root):
-    """(total PSS in KiB, {pid: name}) of the tree under `root`."""
+def tree_memory_kib(root):
+    """(total PSS, total private, {pid: name}) of the tree under `root`, in KiB."""
     members = tree(root)
-    return sum(pss_kib(pid) for pid in members), {pid: name_of(pid) for pid in members}
+    figures = [memory_kib(pid) for pid in members]
+    return (sum(pss for pss, _ in figures), sum(private for _, private in figures),
+            {pid: name_of(pid) for pid in members})
 
 
-def settled_pss_kib(root, least_wait=3.0, most_wait=15.0, step=0.5, tolerance=0.005):
-    """The tree's PSS once it has stopped changing: the same processes and a
-    total within `tolerance` over three readings in a row."""
+def settled_memory_kib(root, least_wait=3.0, most_wait=15.0, step=0.5, tolerance=0.005):
+    """(PSS, private, {pid: name}, steady) of the tree once it has stopped
+    changing: the same processes and a PSS within `tolerance` over three
+    readings in a row; `steady` is false when `most_wait` ran out first."""
     start = time.monotonic()
     time.sleep(least_wait)
     readings = []
     while True:
-        total, members = tree_pss_kib(root)
-        readings.append((total, frozenset(members)))
+        pss, private, members = tree_memory_kib(root)
+        readings.append((pss, frozenset(members)))
         last = readings[-3:]
         steady = (len(last) == 3 and len({m for _, m in last}) == 1 and
-                  max(t for t, _ in last) - min(t for t, _ in last) <= tolerance * total)
+                  max(t for t, _ in last) - min(t for t, _ in last) <= tolerance * pss)
         if steady or time.monotonic() - start > most_wait:
-            return total, members, steady
+            return pss, private, members, steady
         time.sleep(step)
 
 
