@@ -40,12 +40,13 @@ struct GtkPlatform::Control {
     int left = 0, top = 0;
     guint timer = 0;
     bool settingText = false;
-    // Web views: the address the program asked for, reported until that load
-    // commits or fails. While WebKit moves a load to a new web process it
-    // reports the page it is leaving for a moment, and a home-page watch
-    // must not take that for where the view is.
+    // Web views: the address the program asked for, reported until a load
+    // commits or fails (or the history is stepped). While WebKit moves a
+    // load to a new web process it reports, for a moment, the page it is
+    // leaving or one whose load was cut short, and a home-page watch must
+    // not take that for where the view is.
     std::optional<std::string> requested;
-    std::string leaving;
+    std::string leaving;  // where the view was when it was sent away
 
     ~Control() {
         if (timer != 0) g_source_remove(timer);
@@ -445,6 +446,7 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             c.inner = NewBrowserView(std::get<WebViewProps>(spec.props).silent);
             g_signal_connect(c.inner, "load-changed", G_CALLBACK(OnLoadChanged), &c);
             g_signal_connect(c.inner, "load-failed", G_CALLBACK(OnLoadFailed), &c);
+            g_signal_connect(c.inner, "notify::uri", G_CALLBACK(OnAddressChanged), &c);
             return c.inner;
         case ControlKind::Timer:
             return nullptr;
@@ -656,21 +658,38 @@ void GtkPlatform::LoadAddress(NativeControl view, const std::string& utf8) {
 std::string GtkPlatform::CurrentAddress(NativeControl view) const {
     Control* c = ControlOf(view);
     if (c == nullptr) return {};
-    std::string engine = EngineAddress(c->inner);
-    if (c->requested) {
-        if (engine == *c->requested || engine == c->leaving) return *c->requested;
-        c->requested.reset();  // the page has moved on by itself
+    return c->requested ? *c->requested : EngineAddress(c->inner);
+}
+
+void GtkPlatform::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+    auto* c = static_cast<Control*>(self);
+    if (!c->requested) return;
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        c->requested.reset();
+    } else if (event == WEBKIT_LOAD_STARTED) {
+        // A load of some third address is the page's own doing (a link
+        // followed before the requested page arrived, say).
+        std::string started = EngineAddress(GTK_WIDGET(view));
+        if (started != *c->requested && started != c->leaving) c->requested.reset();
     }
-    return engine;
 }
 
-void GtkPlatform::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-    if (event == WEBKIT_LOAD_COMMITTED) static_cast<Control*>(self)->requested.reset();
+void GtkPlatform::OnAddressChanged(GObject* view, GParamSpec*, gpointer self) {
+    auto* c = static_cast<Control*>(self);
+    // Arrived without a load of its own: a move within the same page.
+    if (c->requested && !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(view)) &&
+        EngineAddress(GTK_WIDGET(view)) == *c->requested) {
+        c->requested.reset();
+    }
 }
 
-gboolean GtkPlatform::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+gboolean GtkPlatform::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
                                    gpointer self) {
-    static_cast<Control*>(self)->requested.reset();
+    // A cancelled load goes on in another web process, or gave way to a
+    // newer one: either way the view is not yet anywhere else.
+    if (!g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+        static_cast<Control*>(self)->requested.reset();
+    }
     return FALSE;  // the engine shows its error page
 }
 

@@ -86,6 +86,7 @@ class GtkPlatform final : public Platform {
                              gpointer self);
     static gboolean OnTimer(gpointer data);
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+    static void OnAddressChanged(GObject* view, GParamSpec* spec, gpointer self);
     static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
                                  GError* error, gpointer self);
 
