@@ -29,6 +29,7 @@ gboolean PaintLabel(GtkWidget* widget, cairo_t* cr, gpointer data) {
     GObjectRef<PangoLayout> layout =
         GObjectRef<PangoLayout>::Adopt(gtk_widget_create_pango_layout(widget, nullptr));
     pango_layout_set_text(layout.get(), paint->text->c_str(), -1);
+    pango_layout_set_single_paragraph_mode(layout.get(), TRUE);  // one line, whatever it holds
     PangoFontDescription* font = FontFor(widget, paint->props->font);
     pango_layout_set_font_description(layout.get(), font);
     pango_font_description_free(font);
@@ -71,6 +72,13 @@ GtkWidget* MakeTransparentLabel(const LabelProps& label, const std::string& text
                            [](gpointer p) { delete static_cast<LabelPaint*>(p); });
     g_signal_connect(area, "draw", G_CALLBACK(PaintLabel), paint);
     return area;
+}
+
+GtkWidget* MakePushButton(const PushButtonProps& button) {
+    GtkWidget* widget = gtk_button_new_with_label(button.text.c_str());
+    // The form's size, not the theme's minimum.
+    Style(widget, "button { min-height: 0; min-width: 0; padding: 0 2px; }");
+    return widget;
 }
 
 GtkWidget* MakeSingleLineEdit(const EditProps& edit) {

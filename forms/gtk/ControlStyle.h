@@ -15,6 +15,7 @@ namespace qinvara::forms {
 GtkWidget* MakeTransparentLabel(const LabelProps& label, const std::string& text);
 
 GtkWidget* MakeSingleLineEdit(const EditProps& edit);
+GtkWidget* MakePushButton(const PushButtonProps& button);
 
 // Return the scrolled frame to place; `*text` gets the text view inside.
 GtkWidget* MakeMultiLineEdit(const EditProps& edit, GtkWidget** text);

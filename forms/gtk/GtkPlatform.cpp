@@ -159,7 +159,10 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
         gtk_window_set_icon_list(window, icons);
         g_list_free(icons);
     }
-    w->fixed = gtk_fixed_new();
+    // A layout, not a GtkFixed: a control may stick out of the window (the
+    // reminder's clipped separator), and a GtkFixed would grow to hold it.
+    w->fixed = gtk_layout_new(nullptr, nullptr);
+    gtk_widget_add_events(w->fixed, GDK_BUTTON_PRESS_MASK);
     gtk_widget_set_size_request(w->fixed, clientWidth, clientHeight);
     gtk_container_add(GTK_CONTAINER(w->window), w->fixed);
     gtk_widget_show(w->fixed);
@@ -207,12 +210,12 @@ void GtkPlatform::FitOuterSize(Window& w) {
 void GtkPlatform::AttachPendingControls(Window& w) {
     if (w.attached) return;
     w.attached = true;
-    // GtkFixed paints later children over earlier ones; the first control
+    // The layout paints later children over earlier ones; the first control
     // of a form lies on top, so they go in from the last.
     for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
         Control* c = ControlOf(*it);
         if (c != nullptr && c->outer)
-            gtk_fixed_put(GTK_FIXED(w.fixed), c->outer.get(), c->left, c->top);
+            gtk_layout_put(GTK_LAYOUT(w.fixed), c->outer.get(), c->left, c->top);
     }
 }
 
@@ -371,7 +374,7 @@ NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec&
     NativeControl id = c->id;
     c->owner->controls.push_back(id);
     if (c->owner->attached && outer != nullptr)
-        gtk_fixed_put(GTK_FIXED(c->owner->fixed), outer, c->left, c->top);
+        gtk_layout_put(GTK_LAYOUT(c->owner->fixed), outer, c->left, c->top);
     Control& made = *c;
     controls_[id] = std::move(c);
     if (const auto* view = std::get_if<WebViewProps>(&spec.props);
@@ -423,7 +426,7 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return c.inner;
         }
         case ControlKind::PushButton: {
-            c.inner = gtk_button_new_with_label(std::get<PushButtonProps>(spec.props).text.c_str());
+            c.inner = MakePushButton(std::get<PushButtonProps>(spec.props));
             g_signal_connect(c.inner, "clicked", G_CALLBACK(OnPushButtonClicked), &c);
             return c.inner;
         }
@@ -465,7 +468,7 @@ void GtkPlatform::MoveControl(NativeControl control, int left, int top) {
     c->left = left;
     c->top = top;
     if (gtk_widget_get_parent(c->outer.get()) != nullptr)
-        gtk_fixed_move(GTK_FIXED(c->owner->fixed), c->outer.get(), left, top);
+        gtk_layout_move(GTK_LAYOUT(c->owner->fixed), c->outer.get(), left, top);
 }
 
 void GtkPlatform::ResizeControl(NativeControl control, int width, int height) {
@@ -771,6 +774,8 @@ void GtkPlatform::ShowMessage(const std::string& utf8Text, const std::string& ut
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                             GTK_BUTTONS_OK, "%s", utf8Text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), utf8Caption.c_str());
+    // Wide enough for its caption to show even when the text is short or empty.
+    gtk_window_set_default_size(GTK_WINDOW(box), 280, -1);
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     gtk_dialog_run(GTK_DIALOG(box));
