@@ -82,17 +82,19 @@ def tree_memory_kib(root):
 
 def settled_memory_kib(root, least_wait=3.0, most_wait=15.0, step=0.5, tolerance=0.005):
     """(PSS, private, {pid: name}, steady) of the tree once it has stopped
-    changing: the same processes and a PSS within `tolerance` over three
-    readings in a row; `steady` is false when `most_wait` ran out first."""
+    changing: the same processes and a private total within `tolerance` over
+    three readings in a row; `steady` is false when `most_wait` ran out
+    first. The private total decides because PSS also moves whenever other
+    programs on the machine start or end mapping the same libraries."""
     start = time.monotonic()
     time.sleep(least_wait)
     readings = []
     while True:
         pss, private, members = tree_memory_kib(root)
-        readings.append((pss, frozenset(members)))
+        readings.append((private, frozenset(members)))
         last = readings[-3:]
         steady = (len(last) == 3 and len({m for _, m in last}) == 1 and
-                  max(t for t, _ in last) - min(t for t, _ in last) <= tolerance * pss)
+                  max(t for t, _ in last) - min(t for t, _ in last) <= tolerance * private)
         if steady or time.monotonic() - start > most_wait:
             return pss, private, members, steady
         time.sleep(step)
