@@ -2,7 +2,7 @@
 // page and the result view laid over it.
 #pragma once
 
-#include "forms/FormSpec.h"
+#include "forms/FormTable.h"
 
 namespace qinvara {
 

@@ -10,7 +10,7 @@
 namespace qinvara::forms {
 
 struct FormLayer::ControlInstance {
-    const ControlSpec* spec;
+    const ControlSpec* design;
     NativeControl native;
     bool visible;
     int left, top, width, height;
@@ -33,7 +33,7 @@ struct FormLayer::WindowInstance {
 
     ControlInstance* Named(std::string_view name) {
         for (auto& c : controls) {
-            if (c.spec->name == name) return &c;
+            if (c.design->name == name) return &c;
         }
         return nullptr;
     }
@@ -142,14 +142,15 @@ std::uint64_t FormLayer::Create(const Form& form, bool modal, bool owned) {
     // The design-time flag decides the first show, whatever Created writes.
     w->firstShowOutstanding = form.window.visible;
     w->controls.reserve(form.controls.size());
-    for (const ControlSpec& spec : form.controls) {
-        NativeControl c = platform_.CreateControl(native, spec);
-        ControlInstance instance{
-            &spec, c, spec.visible, spec.left, spec.top, spec.width, spec.height, 0, {}};
+    for (const ControlSpec& design : form.controls) {
+        NativeControl c = platform_.CreateControl(native, design);
+        ControlInstance instance{&design,       c,          design.visible,
+                                 design.left,   design.top, design.width,
+                                 design.height, 0,          {}};
         w->controls.push_back(instance);
     }
     for (const ControlInstance& c : w->controls) {
-        if (c.visible && c.spec->kind() != ControlKind::Timer)
+        if (c.visible && c.design->kind() != ControlKind::Timer)
             platform_.SetControlVisible(c.native, true);
     }
     if (form.window.startCentred) {
@@ -160,11 +161,11 @@ std::uint64_t FormLayer::Create(const Form& form, bool modal, bool owned) {
     std::uint64_t id = w->id;
     windows_.push_back(std::move(w));
     // Timers whose form gives them a period run from creation.
-    for (const ControlSpec& spec : form.controls) {
-        if (spec.kind() == ControlKind::Timer) {
-            int period = std::get<TimerProps>(spec.props).period;
+    for (const ControlSpec& design : form.controls) {
+        if (design.kind() == ControlKind::Timer) {
+            int period = std::get<TimerProps>(design.props).period;
             if (period != 0)
-                ControlRef(*this, id, FindById(id)->Named(spec.name)->native).SetPeriod(period);
+                ControlRef(*this, id, FindById(id)->Named(design.name)->native).SetPeriod(period);
         }
     }
     return id;
@@ -250,7 +251,7 @@ void FormLayer::Destroy(std::uint64_t id) {
     w = FindById(id);
     if (w == nullptr) return;
     for (const ControlInstance& c : w->controls) {
-        if (c.spec->kind() == ControlKind::Timer && c.period > 0) platform_.StopTimer(c.native);
+        if (c.design->kind() == ControlKind::Timer && c.period > 0) platform_.StopTimer(c.native);
     }
     platform_.DestroyWindow(w->native);
     windows_.erase(std::find_if(windows_.begin(), windows_.end(),
@@ -311,7 +312,7 @@ bool FormLayer::LeftPressed(NativeWindow native, NativeControl control, int x, i
     args.x = static_cast<std::uint16_t>(x);
     args.y = static_cast<std::uint16_t>(y);
     args.modifiers = modifiers;
-    return Raise(w->id, c->spec->name, Event::LeftMousePressed, args) != Reply::False;
+    return Raise(w->id, c->design->name, Event::LeftMousePressed, args) != Reply::False;
 }
 
 void FormLayer::ImageButtonPointer(NativeControl button, const PointerInput& input) {
@@ -322,24 +323,24 @@ void FormLayer::ImageButtonPointer(NativeControl button, const PointerInput& inp
     bool clicked = c->button.Handle(input);
     ButtonPicture after = c->button.Picture();
     if (after != before) {
-        const auto& pictures = std::get<ImageButtonProps>(c->spec->props);
+        const auto& pictures = std::get<ImageButtonProps>(c->design->props);
         platform_.ShowPicture(button, after == ButtonPicture::Pressed ? pictures.pressed
                                       : after == ButtonPicture::Hover ? pictures.hover
                                                                       : pictures.normal);
     }
-    if (clicked) Raise(w->id, c->spec->name, Event::Clicked);
+    if (clicked) Raise(w->id, c->design->name, Event::Clicked);
 }
 
 void FormLayer::ButtonClicked(NativeControl pushButton) {
     WindowInstance* w = nullptr;
     ControlInstance* c = FindControl(pushButton, &w);
-    if (c != nullptr) Raise(w->id, c->spec->name, Event::Clicked);
+    if (c != nullptr) Raise(w->id, c->design->name, Event::Clicked);
 }
 
 void FormLayer::TimerTicked(NativeControl timer) {
     WindowInstance* w = nullptr;
     ControlInstance* c = FindControl(timer, &w);
-    if (c != nullptr && c->period > 0) Raise(w->id, c->spec->name, Event::Tick);
+    if (c != nullptr && c->period > 0) Raise(w->id, c->design->name, Event::Tick);
 }
 
 // ---- activation and focus -----------------------------------------------------------
@@ -376,7 +377,7 @@ void FormLayer::PlaceFocus(WindowInstance& w) {
     }
     // Every tab order number is 0, so the latest such control in form order wins.
     for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
-        if (it->visible && it->spec->canFocus() && it->spec->tabStop) {
+        if (it->visible && it->design->canFocus() && it->design->tabStop) {
             platform_.FocusControl(it->native);
             return;
         }
@@ -386,7 +387,7 @@ void FormLayer::PlaceFocus(WindowInstance& w) {
 void FormLayer::MoveFocus(WindowInstance& w, NativeControl from, bool backward) {
     std::vector<NativeControl> stops;
     for (const ControlInstance& c : w.controls) {
-        if (c.visible && c.spec->canFocus() && c.spec->tabStop) stops.push_back(c.native);
+        if (c.visible && c.design->canFocus() && c.design->tabStop) stops.push_back(c.native);
     }
     if (stops.empty()) return;
     auto at = std::find(stops.begin(), stops.end(), from);
@@ -407,7 +408,8 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
     if (w == nullptr) return KeyRoute::ToControl;
     ControlInstance* focused = FindControl(key.focused);
     // A browser view gets its keys first; what it leaves is its own affair.
-    if (focused != nullptr && focused->spec->kind() == ControlKind::WebView && !key.leftByBrowser) {
+    if (focused != nullptr && focused->design->kind() == ControlKind::WebView &&
+        !key.leftByBrowser) {
         return KeyRoute::ToControl;
     }
 
@@ -422,8 +424,8 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
         return KeyRoute::Consumed;
     }
     if (key.virtualKey == vk::Return) {
-        bool claimed = focused != nullptr && focused->spec->kind() == ControlKind::EditBox &&
-                       std::get<EditProps>(focused->spec->props).multiLine;
+        bool claimed = focused != nullptr && focused->design->kind() == ControlKind::EditBox &&
+                       std::get<EditProps>(focused->design->props).multiLine;
         if (!claimed) {
             // No push button of these windows has the default-button style,
             // so Enter goes on to the focused control like any other key.
@@ -437,7 +439,7 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
     EventArgs args;
     args.keyCode = KeyPressedCode(key.virtualKey);
     args.modifiers = key.modifiers;
-    Reply reply = Raise(w->id, focused->spec->name, Event::KeyPressed, args);
+    Reply reply = Raise(w->id, focused->design->name, Event::KeyPressed, args);
     return reply == Reply::False ? KeyRoute::Consumed : KeyRoute::ToControl;
 }
 
@@ -491,7 +493,7 @@ bool ControlRef::IsVisible() const { return Get().visible; }
 void ControlRef::SetVisible(bool visible) {
     auto& c = Get();
     c.visible = visible;
-    if (c.spec->kind() != ControlKind::Timer)
+    if (c.design->kind() != ControlKind::Timer)
         layer_->platform_.SetControlVisible(c.native, visible);
 }
 

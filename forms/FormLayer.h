@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "forms/FormSpec.h"
+#include "forms/FormTable.h"
 #include "forms/ImageButton.h"
 #include "forms/KeyCodes.h"
 #include "forms/Platform.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "forms/FormSpec.h"
+#include "forms/FormTable.h"
 
 namespace qinvara::forms {
 
@@ -72,7 +72,7 @@ class Platform {
 
     // Windows. `owned` windows belong to the invisible owner window: no
     // taskbar button. New windows and controls start hidden.
-    virtual NativeWindow CreateWindow(const WindowSpec& spec, bool owned) = 0;
+    virtual NativeWindow CreateWindow(const WindowSpec& design, bool owned) = 0;
     virtual void MoveWindow(NativeWindow window, int x, int y) = 0;
     virtual void ShowWindow(NativeWindow window) = 0;  // shows and activates
     virtual void HideWindow(NativeWindow window) = 0;
@@ -87,7 +87,7 @@ class Platform {
 
     // Controls, created in form order. Each control is stacked below every
     // control created before it in the same window.
-    virtual NativeControl CreateControl(NativeWindow window, const ControlSpec& spec) = 0;
+    virtual NativeControl CreateControl(NativeWindow window, const ControlSpec& design) = 0;
     virtual void SetControlVisible(NativeControl control, bool visible) = 0;
     virtual void MoveControl(NativeControl control, int left, int top) = 0;
     virtual void ResizeControl(NativeControl control, int width, int height) = 0;

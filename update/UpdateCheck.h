@@ -2,7 +2,7 @@
 #pragma once
 
 #include "forms/FormLayer.h"
-#include "forms/FormSpec.h"
+#include "forms/FormTable.h"
 
 namespace qinvara {
 

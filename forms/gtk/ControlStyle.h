@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "forms/FormSpec.h"
+#include "forms/FormTable.h"
 
 namespace qinvara::forms {
 

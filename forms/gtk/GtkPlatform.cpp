@@ -17,7 +17,7 @@ namespace qinvara::forms {
 struct GtkPlatform::Window {
     GtkPlatform* platform = nullptr;
     NativeWindow id = 0;
-    WindowSpec spec;
+    WindowSpec design;
     GtkWidget* window = nullptr;
     GtkWidget* fixed = nullptr;
     std::vector<NativeControl> controls;  // in form order
@@ -32,7 +32,7 @@ struct GtkPlatform::Control {
     GtkPlatform* platform = nullptr;
     NativeControl id = 0;
     Window* owner = nullptr;
-    ControlSpec spec;
+    ControlSpec design;
     GObjectRef<GtkWidget> outer;  // what sits in the window; null for timers
     GtkWidget* inner = nullptr;   // what takes the focus and holds the text
     Artwork picture{};
@@ -71,11 +71,11 @@ constexpr int kFixedFrameWidth = 6;
 constexpr int kFixedFrameHeight = 25;
 
 void SetDialogFunctions(GtkWidget* widget, gpointer data) {
-    auto* spec = static_cast<WindowSpec*>(data);
+    auto* design = static_cast<WindowSpec*>(data);
     GdkWindow* gdk = gtk_widget_get_window(widget);
     int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
-    if (spec->minimizeBox) functions |= GDK_FUNC_MINIMIZE;
-    if (spec->maximizeBox) functions |= GDK_FUNC_MAXIMIZE;
+    if (design->minimizeBox) functions |= GDK_FUNC_MINIMIZE;
+    if (design->maximizeBox) functions |= GDK_FUNC_MAXIMIZE;
     gdk_window_set_functions(gdk, static_cast<GdkWMFunction>(functions));
     gdk_window_set_decorations(
         gdk, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU));
@@ -126,23 +126,23 @@ NativeControl GtkPlatform::ControlOfWidget(GtkWidget* widget) const {
 
 // ---- windows ----------------------------------------------------------------------
 
-NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
+NativeWindow GtkPlatform::CreateWindow(const WindowSpec& design, bool owned) {
     auto w = std::make_unique<Window>();
     w->platform = this;
     w->id = nextId_++;
-    w->spec = spec;
+    w->design = design;
     w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(w->window);
-    gtk_window_set_title(window, spec.caption.c_str());
+    gtk_window_set_title(window, design.caption.c_str());
     gtk_window_set_resizable(window, FALSE);
-    int clientWidth = spec.width, clientHeight = spec.height;
-    if (spec.border == Border::None) {
+    int clientWidth = design.width, clientHeight = design.height;
+    if (design.border == Border::None) {
         gtk_window_set_decorated(window, FALSE);
     } else {
         clientWidth -= kFixedFrameWidth;
         clientHeight -= kFixedFrameHeight;
         // Connected after GTK's own handler, which sets functions of its own.
-        g_signal_connect_after(w->window, "realize", G_CALLBACK(SetDialogFunctions), &w->spec);
+        g_signal_connect_after(w->window, "realize", G_CALLBACK(SetDialogFunctions), &w->design);
     }
     if (owned) {
         gtk_window_set_transient_for(window, GTK_WINDOW(owner_));
@@ -151,9 +151,9 @@ NativeWindow GtkPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
         gtk_window_set_skip_taskbar_hint(window, TRUE);
         gtk_window_set_skip_pager_hint(window, TRUE);
     }
-    if (spec.icon == WindowIcon::ProgramIcon) {
+    if (design.icon == WindowIcon::ProgramIcon) {
         gtk_window_set_icon(window, pictures_.Pixbuf(Artwork::ProgramIcon));
-    } else if (spec.icon == WindowIcon::BlueG) {
+    } else if (design.icon == WindowIcon::BlueG) {
         GList* icons = g_list_append(nullptr, pictures_.Pixbuf(Artwork::BlueG16));
         icons = g_list_append(icons, pictures_.Pixbuf(Artwork::BlueG32));
         gtk_window_set_icon_list(window, icons);
@@ -190,7 +190,7 @@ void GtkPlatform::MoveWindow(NativeWindow window, int x, int y) {
 
 gboolean GtkPlatform::OnMapped(GtkWidget*, GdkEvent*, gpointer self) {
     auto* w = static_cast<Window*>(self);
-    if (w->spec.border == Border::Fixed) FitOuterSize(*w);
+    if (w->design.border == Border::Fixed) FitOuterSize(*w);
     return FALSE;
 }
 
@@ -204,7 +204,8 @@ void GtkPlatform::FitOuterSize(Window& w) {
     int frameWidth = frame.width - gdk_window_get_width(gdk);
     int frameHeight = frame.height - gdk_window_get_height(gdk);
     if (frameWidth <= 0 && frameHeight <= 0) return;  // not framed (yet)
-    gtk_widget_set_size_request(w.fixed, w.spec.width - frameWidth, w.spec.height - frameHeight);
+    gtk_widget_set_size_request(w.fixed, w.design.width - frameWidth,
+                                w.design.height - frameHeight);
 }
 
 void GtkPlatform::AttachPendingControls(Window& w) {
@@ -299,7 +300,7 @@ gboolean GtkPlatform::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer
     key.modifiers = ModifierBits(event->state);
     key.focused = w->platform->ControlOfWidget(gtk_window_get_focus(GTK_WINDOW(widget)));
     Control* focused = w->platform->ControlOf(key.focused);
-    if (focused != nullptr && focused->spec.kind() == ControlKind::WebView) {
+    if (focused != nullptr && focused->design.kind() == ControlKind::WebView) {
         GtkPlatform& p = *w->platform;
         key.leftByBrowser =
             event->time == p.keyAtBrowserTime_ && event->hardware_keycode == p.keyAtBrowserCode_;
@@ -339,14 +340,14 @@ void GtkPlatform::OnActiveChanged(GObject* object, GParamSpec*, gpointer self) {
 
 gboolean GtkPlatform::OnDrawBackground(GtkWidget*, cairo_t* cr, gpointer self) {
     auto* w = static_cast<Window*>(self);
-    if (w->spec.hasBackgroundColour) {
-        const Rgb& c = w->spec.backgroundColour;
+    if (w->design.hasBackgroundColour) {
+        const Rgb& c = w->design.backgroundColour;
         cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
         cairo_paint(cr);
     }
-    if (w->spec.hasBackgroundPicture) {
+    if (w->design.hasBackgroundPicture) {
         cairo_pattern_t* tile = cairo_pattern_create_for_surface(
-            w->platform->pictures_.Surface(w->spec.backgroundPicture));
+            w->platform->pictures_.Surface(w->design.backgroundPicture));
         cairo_pattern_set_extend(tile, CAIRO_EXTEND_REPEAT);
         cairo_set_source(cr, tile);
         cairo_paint(cr);
@@ -357,18 +358,18 @@ gboolean GtkPlatform::OnDrawBackground(GtkWidget*, cairo_t* cr, gpointer self) {
 
 // ---- controls -------------------------------------------------------------------------
 
-NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec& spec) {
+NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec& design) {
     auto c = std::make_unique<Control>();
     c->platform = this;
     c->id = nextId_++;
     c->owner = windows_.at(window).get();
-    c->spec = spec;
-    c->left = spec.left;
-    c->top = spec.top;
+    c->design = design;
+    c->left = design.left;
+    c->top = design.top;
     GtkWidget* outer = MakeWidget(*c);
     if (outer != nullptr) {
         c->outer = GObjectRef<GtkWidget>::Share(outer);
-        gtk_widget_set_size_request(outer, spec.width, spec.height);
+        gtk_widget_set_size_request(outer, design.width, design.height);
         g_object_set_data(G_OBJECT(outer), kControlKey, GUINT_TO_POINTER(c->id));
     }
     NativeControl id = c->id;
@@ -377,7 +378,7 @@ NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec&
         gtk_layout_put(GTK_LAYOUT(c->owner->fixed), outer, c->left, c->top);
     Control& made = *c;
     controls_[id] = std::move(c);
-    if (const auto* view = std::get_if<WebViewProps>(&spec.props);
+    if (const auto* view = std::get_if<WebViewProps>(&design.props);
         view != nullptr && !view->address.empty()) {
         // Started here, not awaited.
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(made.inner), view->address.c_str());
@@ -386,10 +387,10 @@ NativeControl GtkPlatform::CreateControl(NativeWindow window, const ControlSpec&
 }
 
 GtkWidget* GtkPlatform::MakeWidget(Control& c) {
-    const ControlSpec& spec = c.spec;
-    switch (spec.kind()) {
+    const ControlSpec& design = c.design;
+    switch (design.kind()) {
         case ControlKind::ImageButton: {
-            c.picture = std::get<ImageButtonProps>(spec.props).normal;
+            c.picture = std::get<ImageButtonProps>(design.props).normal;
             GtkWidget* area = gtk_drawing_area_new();
             gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                             GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK |
@@ -404,7 +405,7 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return area;
         }
         case ControlKind::TransparentLabel: {
-            const auto& label = std::get<LabelProps>(spec.props);
+            const auto& label = std::get<LabelProps>(design.props);
             c.text = label.text;
             GtkWidget* area = MakeTransparentLabel(label, c.text);
             gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK);
@@ -413,7 +414,7 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return area;
         }
         case ControlKind::EditBox: {
-            const auto& edit = std::get<EditProps>(spec.props);
+            const auto& edit = std::get<EditProps>(design.props);
             if (edit.multiLine) {
                 GtkWidget* scroller = MakeMultiLineEdit(edit, &c.inner);
                 g_object_set_data(G_OBJECT(c.inner), kControlKey, GUINT_TO_POINTER(c.id));
@@ -426,18 +427,18 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return c.inner;
         }
         case ControlKind::PushButton: {
-            c.inner = MakePushButton(std::get<PushButtonProps>(spec.props));
+            c.inner = MakePushButton(std::get<PushButtonProps>(design.props));
             g_signal_connect(c.inner, "clicked", G_CALLBACK(OnPushButtonClicked), &c);
             return c.inner;
         }
         case ControlKind::RichTextBox: {
             GtkWidget* scroller =
-                MakeReadOnlyRichText(std::get<RichTextProps>(spec.props), &c.inner);
+                MakeReadOnlyRichText(std::get<RichTextProps>(design.props), &c.inner);
             g_object_set_data(G_OBJECT(c.inner), kControlKey, GUINT_TO_POINTER(c.id));
             return scroller;
         }
         case ControlKind::PictureBox: {
-            c.picture = std::get<PictureProps>(spec.props).picture;
+            c.picture = std::get<PictureProps>(design.props).picture;
             GtkWidget* area = gtk_drawing_area_new();
             gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK);
             g_signal_connect(area, "draw", G_CALLBACK(OnDrawPicture), &c);
@@ -446,7 +447,7 @@ GtkWidget* GtkPlatform::MakeWidget(Control& c) {
             return area;
         }
         case ControlKind::WebView:
-            c.inner = NewBrowserView(std::get<WebViewProps>(spec.props).silent);
+            c.inner = NewBrowserView(std::get<WebViewProps>(design.props).silent);
             g_signal_connect(c.inner, "load-changed", G_CALLBACK(OnLoadChanged), &c);
             g_signal_connect(c.inner, "load-failed", G_CALLBACK(OnLoadFailed), &c);
             g_signal_connect(c.inner, "notify::uri", G_CALLBACK(OnAddressChanged), &c);
@@ -531,15 +532,15 @@ gboolean GtkPlatform::OnControlPress(GtkWidget* widget, GdkEventButton* event, g
     bool second = false;
     if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY) {
         // A label ignores the toolkit's own double-press reports.
-        return c->spec.kind() == ControlKind::TransparentLabel ? TRUE : FALSE;
+        return c->design.kind() == ControlKind::TransparentLabel ? TRUE : FALSE;
     }
     c->platform->Pressed(widget, event, second);
     bool passOn = c->platform->listener_->LeftPressed(
         c->owner->id, c->id, static_cast<int>(event->x), static_cast<int>(event->y),
         ModifierBits(event->state), second);
     // Labels and pictures end the press here: it must never move the window.
-    if (c->spec.kind() == ControlKind::TransparentLabel ||
-        c->spec.kind() == ControlKind::PictureBox)
+    if (c->design.kind() == ControlKind::TransparentLabel ||
+        c->design.kind() == ControlKind::PictureBox)
         return TRUE;
     return passOn ? FALSE : TRUE;
 }
@@ -627,7 +628,7 @@ void GtkPlatform::OnInsertText(GtkEditable* editable, gchar* text, gint length, 
                                length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
     std::string fitting =
         FittingInsertion(gtk_entry_get_text(GTK_ENTRY(editable)), insertion,
-                         static_cast<std::size_t>(std::get<EditProps>(c->spec.props).maxBytes));
+                         static_cast<std::size_t>(std::get<EditProps>(c->design.props).maxBytes));
     if (fitting.size() == insertion.size()) return;
     // Insert only what fits, in place of what was asked.
     g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), self);

@@ -25,7 +25,7 @@ class GtkPlatform final : public Platform {
     ~GtkPlatform() override;
 
     void SetListener(PlatformListener* listener) override { listener_ = listener; }
-    NativeWindow CreateWindow(const WindowSpec& spec, bool owned) override;
+    NativeWindow CreateWindow(const WindowSpec& design, bool owned) override;
     void MoveWindow(NativeWindow window, int x, int y) override;
     void ShowWindow(NativeWindow window) override;
     void HideWindow(NativeWindow window) override;
@@ -36,7 +36,7 @@ class GtkPlatform final : public Platform {
     void DestroyWindow(NativeWindow window) override;
     void BeginMoveByBody(NativeWindow window) override;
     ScreenSize PrimaryScreen() const override;
-    NativeControl CreateControl(NativeWindow window, const ControlSpec& spec) override;
+    NativeControl CreateControl(NativeWindow window, const ControlSpec& design) override;
     void SetControlVisible(NativeControl control, bool visible) override;
     void MoveControl(NativeControl control, int left, int top) override;
     void ResizeControl(NativeControl control, int width, int height) override;
@@ -75,7 +75,7 @@ class GtkPlatform final : public Platform {
     static gboolean OnMapped(GtkWidget* widget, GdkEvent* event, gpointer self);
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
     static gboolean OnBodyPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
-    static void OnActiveChanged(GObject* window, GParamSpec* spec, gpointer self);
+    static void OnActiveChanged(GObject* window, GParamSpec* property, gpointer self);
     static gboolean OnDrawBackground(GtkWidget* widget, cairo_t* cr, gpointer self);
     static gboolean OnControlPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static gboolean OnButtonPointer(GtkWidget* widget, GdkEvent* event, gpointer self);
@@ -86,7 +86,7 @@ class GtkPlatform final : public Platform {
                              gpointer self);
     static gboolean OnTimer(gpointer data);
     static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
-    static void OnAddressChanged(GObject* view, GParamSpec* spec, gpointer self);
+    static void OnAddressChanged(GObject* view, GParamSpec* property, gpointer self);
     static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
                                  GError* error, gpointer self);
 

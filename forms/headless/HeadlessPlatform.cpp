@@ -2,21 +2,21 @@
 
 namespace qinvara::forms {
 
-NativeWindow HeadlessPlatform::CreateWindow(const WindowSpec& spec, bool owned) {
+NativeWindow HeadlessPlatform::CreateWindow(const WindowSpec& design, bool owned) {
     if (refuseWindows) return 0;
     NativeWindow id = nextId_++;
     WindowRecord w;
-    w.spec = spec;
+    w.design = design;
     w.owned = owned;
     windows[id] = w;
-    log.push_back("create " + spec.name + (owned ? " owned" : ""));
+    log.push_back("create " + design.name + (owned ? " owned" : ""));
     return id;
 }
 
 void HeadlessPlatform::MoveWindow(NativeWindow window, int x, int y) {
     windows.at(window).x = x;
     windows.at(window).y = y;
-    log.push_back("move " + windows.at(window).spec.name + " " + std::to_string(x) + "," +
+    log.push_back("move " + windows.at(window).design.name + " " + std::to_string(x) + "," +
                   std::to_string(y));
 }
 
@@ -24,7 +24,7 @@ void HeadlessPlatform::ShowWindow(NativeWindow window) {
     auto& w = windows.at(window);
     w.shown = true;
     w.minimized = false;
-    log.push_back("show " + w.spec.name);
+    log.push_back("show " + w.design.name);
     active = window;
 }
 
@@ -32,7 +32,7 @@ void HeadlessPlatform::HideWindow(NativeWindow window) {
     auto& w = windows.at(window);
     if (!w.shown) return;
     w.shown = false;
-    log.push_back("hide " + w.spec.name);
+    log.push_back("hide " + w.design.name);
     if (active == window) {
         active = 0;
         NativeControl had = (focus != 0 && controls.at(focus).window == window) ? focus : 0;
@@ -43,18 +43,18 @@ void HeadlessPlatform::HideWindow(NativeWindow window) {
 void HeadlessPlatform::ActivateWindow(NativeWindow window) {
     auto& w = windows.at(window);
     w.minimized = false;
-    log.push_back("activate " + w.spec.name);
+    log.push_back("activate " + w.design.name);
     active = window;
 }
 
 void HeadlessPlatform::MinimizeWindow(NativeWindow window) {
     windows.at(window).minimized = true;
-    log.push_back("minimize " + windows.at(window).spec.name);
+    log.push_back("minimize " + windows.at(window).design.name);
 }
 
 void HeadlessPlatform::SetWindowEnabled(NativeWindow window, bool enabled) {
     windows.at(window).enabled = enabled;
-    log.push_back((enabled ? "enable " : "disable ") + windows.at(window).spec.name);
+    log.push_back((enabled ? "enable " : "disable ") + windows.at(window).design.name);
 }
 
 bool HeadlessPlatform::IsWindowEnabled(NativeWindow window) const {
@@ -65,7 +65,7 @@ void HeadlessPlatform::DestroyWindow(NativeWindow window) {
     auto& w = windows.at(window);
     w.destroyed = true;
     w.shown = false;
-    log.push_back("destroy " + w.spec.name);
+    log.push_back("destroy " + w.design.name);
     if (active == window) active = 0;
     for (auto& [id, c] : controls) {
         if (c.window == window && focus == id) focus = 0;
@@ -73,26 +73,27 @@ void HeadlessPlatform::DestroyWindow(NativeWindow window) {
 }
 
 void HeadlessPlatform::BeginMoveByBody(NativeWindow window) {
-    log.push_back("drag " + windows.at(window).spec.name);
+    log.push_back("drag " + windows.at(window).design.name);
 }
 
-NativeControl HeadlessPlatform::CreateControl(NativeWindow window, const ControlSpec& spec) {
+NativeControl HeadlessPlatform::CreateControl(NativeWindow window, const ControlSpec& design) {
     NativeControl id = nextId_++;
     ControlRecord c;
-    c.spec = spec;
+    c.design = design;
     c.window = window;
-    c.left = spec.left;
-    c.top = spec.top;
-    c.width = spec.width;
-    c.height = spec.height;
-    if (const auto* label = std::get_if<LabelProps>(&spec.props)) c.text = label->text;
-    if (const auto* edit = std::get_if<EditProps>(&spec.props)) c.text = edit->text;
-    if (const auto* button = std::get_if<PushButtonProps>(&spec.props)) c.text = button->text;
-    if (const auto* rich = std::get_if<RichTextProps>(&spec.props)) c.text = rich->text;
-    if (const auto* image = std::get_if<ImageButtonProps>(&spec.props)) c.picture = image->normal;
+    c.left = design.left;
+    c.top = design.top;
+    c.width = design.width;
+    c.height = design.height;
+    if (const auto* label = std::get_if<LabelProps>(&design.props)) c.text = label->text;
+    if (const auto* edit = std::get_if<EditProps>(&design.props)) c.text = edit->text;
+    if (const auto* button = std::get_if<PushButtonProps>(&design.props)) c.text = button->text;
+    if (const auto* rich = std::get_if<RichTextProps>(&design.props)) c.text = rich->text;
+    if (const auto* image = std::get_if<ImageButtonProps>(&design.props)) c.picture = image->normal;
     controls[id] = c;
-    log.push_back("create control " + spec.name);
-    if (const auto* view = std::get_if<WebViewProps>(&spec.props); view && !view->address.empty()) {
+    log.push_back("create control " + design.name);
+    if (const auto* view = std::get_if<WebViewProps>(&design.props);
+        view && !view->address.empty()) {
         LoadAddress(id, view->address);
     }
     return id;
@@ -140,7 +141,7 @@ void HeadlessPlatform::LoadAddress(NativeControl view, const std::string& utf8) 
     c.history.resize(c.historyAt);
     c.history.push_back(utf8);
     c.historyAt = c.history.size();
-    log.push_back("load " + c.spec.name + " " + utf8);
+    log.push_back("load " + c.design.name + " " + utf8);
 }
 
 std::string HeadlessPlatform::CurrentAddress(NativeControl view) const {
@@ -244,14 +245,14 @@ void HeadlessPlatform::ClickImageButton(NativeControl button) {
 
 NativeWindow HeadlessPlatform::WindowNamed(const std::string& name) const {
     for (const auto& [id, w] : windows) {
-        if (w.spec.name == name && !w.destroyed) return id;
+        if (w.design.name == name && !w.destroyed) return id;
     }
     return 0;
 }
 
 NativeControl HeadlessPlatform::ControlNamed(NativeWindow window, const std::string& name) const {
     for (const auto& [id, c] : controls) {
-        if (c.window == window && c.spec.name == name) return id;
+        if (c.window == window && c.design.name == name) return id;
     }
     return 0;
 }

@@ -23,7 +23,7 @@ struct HeadlessExit {
 class HeadlessPlatform final : public Platform {
   public:
     struct WindowRecord {
-        WindowSpec spec;
+        WindowSpec design;
         bool owned = false;
         bool shown = false;
         bool enabled = true;
@@ -32,7 +32,7 @@ class HeadlessPlatform final : public Platform {
         int x = 0, y = 0;
     };
     struct ControlRecord {
-        ControlSpec spec;
+        ControlSpec design;
         NativeWindow window = 0;
         bool visible = false;
         int left = 0, top = 0, width = 0, height = 0;
@@ -45,7 +45,7 @@ class HeadlessPlatform final : public Platform {
 
     // ---- Platform ----
     void SetListener(PlatformListener* listener) override { listener_ = listener; }
-    NativeWindow CreateWindow(const WindowSpec& spec, bool owned) override;
+    NativeWindow CreateWindow(const WindowSpec& design, bool owned) override;
     void MoveWindow(NativeWindow window, int x, int y) override;
     void ShowWindow(NativeWindow window) override;
     void HideWindow(NativeWindow window) override;
@@ -56,7 +56,7 @@ class HeadlessPlatform final : public Platform {
     void DestroyWindow(NativeWindow window) override;
     void BeginMoveByBody(NativeWindow window) override;
     ScreenSize PrimaryScreen() const override { return screen; }
-    NativeControl CreateControl(NativeWindow window, const ControlSpec& spec) override;
+    NativeControl CreateControl(NativeWindow window, const ControlSpec& design) override;
     void SetControlVisible(NativeControl control, bool visible) override;
     void MoveControl(NativeControl control, int left, int top) override;
     void ResizeControl(NativeControl control, int width, int height) override;
@@ -129,7 +129,7 @@ class HeadlessPlatform final : public Platform {
     std::vector<std::string> fatalErrors;
 
   private:
-    std::string NameOf(NativeControl c) const { return controls.at(c).spec.name; }
+    std::string NameOf(NativeControl c) const { return controls.at(c).design.name; }
     PlatformListener* listener_ = nullptr;
     std::deque<std::function<void()>> queue_;
     std::map<LoopId, bool> quit_;

@@ -232,10 +232,10 @@ TEST_F(FormLayerTest, ModalWindowIsOwnedAndRestoresEachEarlierEnabledState) {
     platform.SetWindowEnabled(Main(), false);  // already disabled before the dialog
     platform.whenIdle = [&] { platform.Close(Dialog()); };
     layer.LoadWindow(kDialog, true);
-    EXPECT_TRUE(platform.windows.begin()->second.spec.name == "Main");
+    EXPECT_TRUE(platform.windows.begin()->second.design.name == "Main");
     EXPECT_FALSE(platform.WindowOf(Main()).enabled) << "it goes back to disabled, as it was";
     auto dialog = std::find_if(platform.windows.begin(), platform.windows.end(),
-                               [](const auto& w) { return w.second.spec.name == "Dialog"; });
+                               [](const auto& w) { return w.second.design.name == "Dialog"; });
     EXPECT_TRUE(dialog->second.owned);
 }
 
