@@ -95,40 +95,46 @@ GtkWidget* MakeSingleLineEdit(const EditProps& edit) {
     return entry;
 }
 
-GtkWidget* MakeMultiLineEdit(const EditProps& edit, GtkWidget** text) {
+namespace {
+
+// A text view in a frame that scrolls it vertically only, its scroll bar
+// shown rather than laid over the text.
+GtkWidget* ScrolledTextView(const std::string& content, GtkPolicyType vertical, GtkShadowType edge,
+                            const std::string& css, GtkWidget** text) {
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
-                                   GTK_POLICY_ALWAYS);
-    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, vertical);
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), edge);
     GtkWidget* view = gtk_text_view_new();
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD_CHAR);
-    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), edit.text.c_str(), -1);
-    Style(view, "textview, textview text { " + FontCss(edit.font) +
-                    " color: black; background-color: white; }"
-                    " textview:not(:focus) text selection { background-color: transparent; color: "
-                    "black; }");
+    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), content.c_str(), -1);
+    Style(view, css);
     gtk_container_add(GTK_CONTAINER(scroller), view);
     gtk_widget_show(view);
     *text = view;
     return scroller;
 }
 
+}  // namespace
+
+GtkWidget* MakeMultiLineEdit(const EditProps& edit, GtkWidget** text) {
+    return ScrolledTextView(edit.text, GTK_POLICY_ALWAYS, GTK_SHADOW_IN,
+                            "textview, textview text { " + FontCss(edit.font) +
+                                " color: black; background-color: white; }"
+                                " textview:not(:focus) text selection"
+                                " { background-color: transparent; color: black; }",
+                            text);
+}
+
 GtkWidget* MakeReadOnlyRichText(const RichTextProps& rich, GtkWidget** text) {
-    GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
-                                   GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_NONE);
-    GtkWidget* view = gtk_text_view_new();
-    gtk_text_view_set_editable(GTK_TEXT_VIEW(view), FALSE);
-    gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_WORD_CHAR);
-    gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), rich.text.c_str(), -1);
-    Style(view, "textview, textview text { " + FontCss(rich.font) +
-                    " background-color: white; }"
-                    " textview:not(:focus) text selection { background-color: transparent; color: "
-                    "inherit; }");
-    gtk_container_add(GTK_CONTAINER(scroller), view);
-    gtk_widget_show(view);
-    *text = view;
+    GtkWidget* scroller =
+        ScrolledTextView(rich.text, GTK_POLICY_AUTOMATIC, GTK_SHADOW_NONE,
+                         "textview, textview text { " + FontCss(rich.font) +
+                             " background-color: white; }"
+                             " textview:not(:focus) text selection"
+                             " { background-color: transparent; color: inherit; }",
+                         text);
+    gtk_text_view_set_editable(GTK_TEXT_VIEW(*text), FALSE);
     return scroller;
 }
 
