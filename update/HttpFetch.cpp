@@ -20,8 +20,8 @@ constexpr int kMostRedirects = 10;
 // A server that takes no connection, or takes one and then sends nothing,
 // must not hold up the start for long; a body that keeps arriving is read
 // to its end however long it takes.
-constexpr long kConnectSeconds = 5;
-constexpr long kStallSeconds = 5;
+constexpr long kConnectSeconds = 4;
+constexpr long kStallSeconds = 4;
 constexpr long kStallBytesPerSecond = 1;
 // libcurl hands the body over in pieces of up to this many bytes.
 constexpr long kPieceBytes = 102400;
