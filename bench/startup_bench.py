@@ -18,6 +18,7 @@ bench/README.md.
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import statistics
@@ -92,17 +93,26 @@ class Bench:
             "floor_webkit": [str(build / "bench" / "floor_webkit"), self.page],
             "surf": ["surf", self.page],
         }
+        self.extra_env = {name: {} for name in self.programs}
         self._launches = 0
         self.last_cpu = 0.0
+
+    def add_variant(self, setting):
+        """Adds the program run with one more environment variable, NAME=VALUE."""
+        variable, _, value = setting.partition("=")
+        name = f"qinvara {variable}={value}"
+        self.programs[name] = self.programs["qinvara"]
+        self.extra_env[name] = {variable: value}
 
     def launch(self, name):
         """Starts program `name`: (process, client window, seconds to map)."""
         self.watcher.forget_pending()
         self._launches += 1
-        log = open(self.logs / f"{self._launches:03d}-{name}.log", "wb")
+        safe_name = re.sub(r"[^A-Za-z0-9_.=-]", "_", name)
+        log = open(self.logs / f"{self._launches:03d}-{safe_name}.log", "wb")
         started = time.monotonic()
-        process = subprocess.Popen(self.programs[name], env=self.env, cwd=self.work,
-                                   stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        process = subprocess.Popen(self.programs[name], env={**self.env, **self.extra_env[name]},
+                                   cwd=self.work, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()
         client, mapped = self.watcher.wait_for_map(started + MAP_TIMEOUT)
         if client is None:
@@ -156,7 +166,7 @@ def measure_startup(bench, runs):
                 # The memory figure means something only with the page loaded.
                 if name != "floor_gtk" and server.count(servers.COUNTER_PATH) == page_before:
                     raise RuntimeError(f"{name} did not load the counter page")
-                if name == "qinvara" and server.count(servers.SWITCH_PATH) != switch_before + 1:
+                if name.startswith("qinvara") and server.count(servers.SWITCH_PATH) != switch_before + 1:
                     raise RuntimeError("the program did not ask the update server exactly once")
                 if run < 0:
                     continue
@@ -335,6 +345,9 @@ def main():
                         help="runs of each update-server state (default 7; blackholed ones take ~5 s)")
     parser.add_argument("--about-opens", type=int, default=3,
                         help="About windows opened in each run (default 3)")
+    parser.add_argument("--variant", action="append", default=[], metavar="NAME=VALUE",
+                        help="startup: also run the program with this environment variable set, "
+                             "as one more program in the rotation (repeatable)")
     parser.add_argument("--json", type=Path, help="also write the figures here")
     parser.add_argument("--nice", type=int, default=0,
                         help="niceness increment for the driver, the X server, the window manager "
@@ -348,6 +361,9 @@ def main():
     unknown = set(chosen) - {"startup", "update", "about"}
     if unknown:
         parser.error(f"no benchmark called {', '.join(sorted(unknown))}")
+    for setting in args.variant:
+        if "=" not in setting:
+            parser.error(f"--variant {setting}: NAME=VALUE expected")
     build = args.build.resolve()
     namespace.enter()
     if args.nice:
@@ -362,6 +378,8 @@ def main():
     bench = Bench(build, work)
     try:
         results["load_before"] = os.getloadavg()
+        for setting in args.variant:
+            bench.add_variant(setting)
         if "startup" in chosen:
             print(f"startup: {args.runs} runs of {', '.join(bench.programs)}", flush=True)
             results["startup"] = measure_startup(bench, args.runs)
