@@ -403,6 +403,27 @@ void FormLayer::MoveFocus(WindowInstance& w, NativeControl from, bool backward) 
 
 // ---- keyboard ---------------------------------------------------------------------------
 
+namespace {
+
+bool IsDefaultButton(const ControlSpec& design) {
+    const auto* button = std::get_if<PushButtonProps>(&design.props);
+    return button != nullptr && button->isDefault;
+}
+
+}  // namespace
+
+// The focused control first, then the controls in form order.
+const FormLayer::ControlInstance* FormLayer::DefaultButton(const WindowInstance& w,
+                                                           const ControlInstance* focused) {
+    if (focused != nullptr && IsDefaultButton(*focused->design)) return focused;
+    for (const ControlInstance& c : w.controls) {
+        if (IsDefaultButton(*c.design)) return &c;
+    }
+    return nullptr;
+}
+
+// ---- key routing ---------------------------------------------------------------------------
+
 KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
     WindowInstance* w = FindByNative(native);
     if (w == nullptr) return KeyRoute::ToControl;
@@ -426,9 +447,12 @@ KeyRoute FormLayer::KeyDown(NativeWindow native, const KeyInput& key) {
     if (key.virtualKey == vk::Return) {
         bool claimed = focused != nullptr && focused->design->kind() == ControlKind::EditBox &&
                        std::get<EditProps>(focused->design->props).multiLine;
+        // Without a default button Enter goes on like any other key.
         if (!claimed) {
-            // No push button of these windows has the default-button style,
-            // so Enter goes on to the focused control like any other key.
+            if (const ControlInstance* button = DefaultButton(*w, focused)) {
+                Raise(w->id, button->design->name, Event::Clicked);
+                return KeyRoute::Consumed;
+            }
         }
     }
     if (key.virtualKey == vk::Tab && (key.modifiers & (modifier::Ctrl | modifier::Alt)) == 0) {

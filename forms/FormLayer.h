@@ -97,6 +97,8 @@ class FormLayer final : private PlatformListener {
     void Destroy(std::uint64_t id);
     void PlaceFocus(WindowInstance& window);
     void MoveFocus(WindowInstance& window, NativeControl from, bool backward);
+    static const ControlInstance* DefaultButton(const WindowInstance& window,
+                                                const ControlInstance* focused);
     Reply Raise(std::uint64_t window, std::string_view control, Event event,
                 const EventArgs& args = {});
 

@@ -59,6 +59,7 @@ struct EditProps {
 
 struct PushButtonProps {
     std::string text;
+    bool isDefault = false;  // Enter anywhere in the window clicks it
 };
 
 struct RichTextProps {

@@ -450,6 +450,25 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"alt_f", 'F', modifier::Alt, 'F'}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(FormLayerTest, EnterClicksTheDefaultButtonUnlessAMultiLineEditClaimsIt) {
+    Form dialog = MakeDialog();
+    std::get<PushButtonProps>(dialog.controls[1].props).isDefault = true;
+    dialog.bindings.push_back({"Ok", Event::Clicked, &Record<kButtonClicked>});
+    layer.LoadStartupWindow(kMain);
+    platform.whenIdle = [&] {
+        NativeWindow d = platform.WindowNamed("Dialog");
+        platform.FocusControl(Ctl(d, "Notes"));
+        platform.PressKey(d, vk::Return);  // a new line in the notes
+        EXPECT_EQ(Count(kButtonClicked), 0);
+        platform.focus = 0;
+        platform.PressKey(d, vk::Return);
+        EXPECT_EQ(Count(kButtonClicked), 1);
+        EXPECT_EQ(platform.log.back(), "key 13 consumed");
+        platform.Close(d);
+    };
+    layer.LoadWindow(dialog, true);
+}
+
 TEST_F(FormLayerTest, AKeyHandlerAnsweringFalseSwallowsTheKey) {
     layer.LoadStartupWindow(kMain);
     gAction = [](FormLayer&, const std::string&, const EventArgs&) { return Reply::False; };
