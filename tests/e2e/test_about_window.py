@@ -10,6 +10,7 @@ from PIL import Image
 from conftest import MAIN_WINDOW_NAME, MIRROR_HOST, SITE_HOST
 from harness.search_report import SearchReport
 from harness.waiting import wait_for
+from harness.window_frames import centre, outer_frame, shown_names
 from harness.window_watch import place_window, window_named
 from harness.xclip import offer_clipboard, wait_for_clipboard_change
 
@@ -39,22 +40,6 @@ WHITE = (255, 255, 255)
 BLUE = (0, 0, 255)
 DARK_RED = (128, 0, 0)
 BLACK = (0, 0, 0)
-
-
-def centre(box):
-    left, top, width, height = box
-    return left + width // 2, top + height // 2
-
-
-def outer_frame(window):
-    """(left, top, width, height) of the window with its frame, on the screen."""
-    x, y, width, height = window.geometry()
-    left, right, top, bottom = window.frame_extents()
-    return x - left, y - top, width + left + right, height + top + bottom
-
-
-def shown_names(program):
-    return sorted(info.name for info in program.top_level_windows() if info.viewable)
 
 
 @pytest.fixture

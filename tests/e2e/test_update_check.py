@@ -10,6 +10,7 @@ from harness.host_names import host_pointing_to
 from harness.search_report import SearchReport
 from harness.servers import Response, hang
 from harness.waiting import wait_for
+from harness.window_frames import centre, outer_frame, shown_names
 from harness.window_watch import WindowWatch, window_named
 from harness.xclip import offer_clipboard, wait_for_clipboard_change
 
@@ -54,22 +55,6 @@ def update_requests(servers):
     return [request.target for request in servers.requests
             if request.host == UPDATE_HOST
             and request.target in (UPDATE_SWITCH, LATEST_VERSION, UPDATE_NOTES)]
-
-
-def centre(box):
-    left, top, width, height = box
-    return left + width // 2, top + height // 2
-
-
-def outer_frame(window):
-    """(left, top, width, height) of the window with its frame, on the screen."""
-    x, y, width, height = window.geometry()
-    left, right, top, bottom = window.frame_extents()
-    return x - left, y - top, width + left + right, height + top + bottom
-
-
-def shown_names(program):
-    return sorted(info.name for info in program.top_level_windows() if info.viewable)
 
 
 @pytest.fixture
